@@ -1,0 +1,57 @@
+#include "app/CommandLine.h"
+
+#include <cctype>
+
+#include "submit/TextEncodings.h"
+#include "submit/Utf16.h"
+
+namespace tovela {
+namespace {
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (true) {
+        std::size_t hit = text.find(from, pos);
+        if (hit == std::string::npos) break;
+        out.append(text, pos, hit - pos);
+        out.append(to);
+        pos = hit + from.size();
+    }
+    out.append(text, pos, std::string::npos);
+    return out;
+}
+
+bool StartsWithSettingsSwitch(std::string_view commandLine) {
+    std::string head = LeftUtf16(commandLine, 9);
+    for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return head == "/settings";
+}
+
+}  // namespace
+
+ForwardedRequest BuildForwardedRequest(std::string_view commandLine, DebugLog& log) {
+    ForwardedRequest request;
+    if (commandLine.empty()) return request;
+
+    const bool hasBackslash = commandLine.find('\\') != std::string_view::npos;
+    std::string text = ReplaceAll(std::string(commandLine), "mailto:", "");
+    text = ReplaceAll(std::move(text), "?", "&");
+    // Quotes protect blanks in file paths; a mailto: link or a switch does not need them.
+    if (!hasBackslash) text = ReplaceAll(std::move(text), "\"", "");
+
+    request.payload = Base64Encode(text);
+    log.Write("Commandline: " + *request.payload);
+
+    if (hasBackslash) {
+        request.kind = RequestKind::Upload;
+    } else if (StartsWithSettingsSwitch(commandLine)) {
+        request.kind = RequestKind::Settings;
+    } else {
+        request.kind = RequestKind::Abre;
+    }
+    return request;
+}
+
+}  // namespace tovela

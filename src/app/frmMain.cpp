@@ -1,0 +1,136 @@
+#include "app/frmMain.h"
+
+#include <filesystem>
+
+#include "app/CommandLine.h"
+#include "app/DateTimeText.h"
+#include "app/FileDebugLog.h"
+#include "app/Version.h"
+#include "settings/InterfaceTexts.h"
+#include "settings/Settings.h"
+
+namespace tovela {
+namespace {
+
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::unique_ptr<DebugLog> MakeTraceSink(Platform& platform, const std::string& password) {
+    const std::string folder = platform.system->UserDataFolder();
+    if (folder.empty()) return std::make_unique<NullDebugLog>();
+    return std::make_unique<FileDebugLog>(PathFromUtf8(folder) / FileDebugLog::kFileName,
+                                          [&password] { return password; });
+}
+
+std::string VersionText() {
+    return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+           std::to_string(kVersionRevision);
+}
+
+}  // namespace
+
+frmMain::frmMain(Platform& platform, DebugLog* log)
+    : settings(session, sPassword, bFoldersLoaded, *this),
+      platform_(platform),
+      ownLog_(log ? nullptr : MakeTraceSink(platform, sPassword)),
+      log_(log ? *log : *ownLog_),
+      integration_(std::make_unique<NoSettingsIntegration>()) {
+    platform_.loop->SetShutdownHandler([this] { mnuPopSalir_Click(); });
+}
+
+frmMain::~frmMain() = default;
+
+bool frmMain::Form_Load(const std::string& commandLine) {
+    log_.Write("///// Start: " + DateTimeText(platform_.clock->Now()) + " - " + kAppTitle +
+               " version " + VersionText() + " \\\\\\\\\\");
+    platform_.windows->HideFromTaskList();
+
+    if (platform_.instance->PrevInstance()) {
+        log_.Write("AppPrev");
+        ForwardedRequest request = BuildForwardedRequest(commandLine, log_);
+        // Whether or not a running instance's window answers, this process ends here.
+        platform_.instance->SendCopyData(static_cast<std::uint32_t>(request.kind), request.payload);
+        return false;
+    }
+
+    TranslateControls(settings.Model(), menus, log_);
+    RestoreSettings(settings, menus, *platform_.settings, log_);
+    SaveTNSettings(0, settings, menus, *platform_.settings, log_, *integration_);
+
+    CTrayIcon = std::make_unique<TrayIcon>(*platform_.windows, *this);
+    // objNotify and HTTP, the per-item icon list and the folder and tag tables come with
+    // the notification and upload work.
+    loaded_ = true;
+
+    const auto& model = settings.Model();
+    if (!model.txtUsuario.text.empty() && !model.txtTovelaHost.text.empty() && !sPassword.empty()) {
+        bool ok = Comprobar(false);
+        StartPollTimer(ok ? PollInterval : RetryInterval);
+        // A rejected login empties the password: the window then stays for a correction.
+        if (!sPassword.empty()) settings.HideSettingsWindow();
+    }
+    return true;
+}
+
+void frmMain::Form_Unload() {
+    if (!loaded_) return;
+    loaded_ = false;
+    StopPollTimer();
+    SaveTNSettings(2, settings, menus, *platform_.settings, log_, *integration_);
+    CTrayIcon.reset();
+    RemoveItemIcons();
+    log_.Write("\\\\\\\\\\ End: " + DateTimeText(platform_.clock->Now()) + " /////");
+}
+
+void frmMain::mnuPopSalir_Click() {
+    Form_Unload();
+    platform_.loop->Quit();
+}
+
+bool frmMain::Comprobar(bool) {
+    log_.Write("Comprobando");
+    return false;
+}
+
+void frmMain::StartPollTimer(std::int32_t) {}
+void frmMain::StopPollTimer() {}
+void frmMain::RemoveItemIcons() {}
+
+void frmMain::TrimWorkingSet() {
+    if (platform_.system->GetVersion().platformId == 2) platform_.system->EmptyWorkingSet();
+}
+
+void frmMain::AnimateWindow() {}
+
+void frmMain::ShowMessage(std::string_view text, int style, std::string_view title) {
+    log_.Write("ShowMessage: " + std::to_string(style) + " " + std::string(title) + " " +
+               std::string(text));
+}
+
+// Until the tray, menus, webmail and uploads are in place, the events are only traced.
+void frmMain::OnMouseUp(MouseButton button) {
+    log_.Write("OnMouseUp: " + std::to_string(static_cast<int>(button)));
+}
+void frmMain::OnMouseDown(MouseButton) {}
+void frmMain::OnDblClick(MouseButton button) {
+    log_.Write("OnDblClick: " + std::to_string(static_cast<int>(button)));
+}
+void frmMain::OnBalloonShow() {}
+void frmMain::OnBalloonHide() {}
+void frmMain::OnBalloonClick() { log_.Write("OnBalloonClick"); }
+void frmMain::OnAbreTovela(const std::string& sCommandLine) {
+    log_.Write("OnAbreTovela: " + sCommandLine);
+}
+void frmMain::OnUploadFile(const std::string& sCommandLine) {
+    log_.Write("OnUploadFile: " + sCommandLine);
+}
+void frmMain::OnMapiMensaje(const std::string& sMsgSerialized) {
+    log_.Write("OnMapiMensaje: " + sMsgSerialized);
+}
+void frmMain::OnSettingsShowRequest() {
+    log_.Write("OnSettingsShowRequest");
+    settings.mnuPopConf_Click();
+}
+
+}  // namespace tovela

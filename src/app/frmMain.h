@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/DebugLog.h"
+#include "notify/TrayIcon.h"
+#include "notify/TrayIconEvents.h"
+#include "notify/TrayMenus.h"
+#include "platform/Platform.h"
+#include "session/SessionContext.h"
+#include "settings/SettingsWindow.h"
+#include "settings/SettingsWindowHost.h"
+
+namespace tovela {
+
+class SettingsIntegration;
+
+// The main form: the settings window, the owner of the session state and the receiver of
+// every event of the tray icon. Start-up and shutdown run here; each subsystem's work
+// lives in that subsystem's files.
+class frmMain final : public TrayIconEvents, public SettingsWindowHost {
+public:
+    // `log` replaces the trace sink the form would otherwise make (tests pass their own).
+    explicit frmMain(Platform& platform, DebugLog* log = nullptr);
+    ~frmMain() override;
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // The start-up sequence. False when this process is a second start that handed its
+    // command line over and must end now.
+    bool Form_Load(const std::string& commandLine);
+    // The shutdown sequence; runs once however often it is asked for.
+    void Form_Unload();
+    // Tray menu "終了".
+    void mnuPopSalir_Click();
+
+    // TrayIconEvents
+    void OnMouseUp(MouseButton button) override;
+    void OnMouseDown(MouseButton button) override;
+    void OnDblClick(MouseButton button) override;
+    void OnBalloonShow() override;
+    void OnBalloonHide() override;
+    void OnBalloonClick() override;
+    void OnAbreTovela(const std::string& sCommandLine) override;
+    void OnUploadFile(const std::string& sCommandLine) override;
+    void OnMapiMensaje(const std::string& sMsgSerialized) override;
+    void OnSettingsShowRequest() override;
+
+    // SettingsWindowHost
+    void ShowMessage(std::string_view text, int style, std::string_view title) override;
+    void AnimateWindow() override;
+    void TrimWorkingSet() override;
+
+    // State the subsystems read and write.
+    SessionContext session;
+    std::string sPassword;
+    bool bFoldersLoaded = false;
+    std::int32_t PollInterval = 300;
+    std::int32_t RetryInterval = 10;
+    TrayMenus menus;
+    SettingsWindow settings;
+    std::unique_ptr<TrayIcon> CTrayIcon;
+
+private:
+    // Seams the server session, tray and integration work fills.
+    bool Comprobar(bool bPorTimer);
+    void StartPollTimer(std::int32_t seconds);
+    void StopPollTimer();
+    void RemoveItemIcons();
+
+    Platform& platform_;
+    std::unique_ptr<DebugLog> ownLog_;
+    DebugLog& log_;
+    std::unique_ptr<SettingsIntegration> integration_;
+    bool loaded_ = false;
+};
+
+}  // namespace tovela

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+namespace tovela {
+
+// One entry of a pop-up menu, as the menu code reads and writes it before popping up.
+struct MenuEntry {
+    std::string caption{};
+    bool checked = false;
+    bool enabled = true;
+    bool visible = true;
+};
+
+// The tray menu and the calendar menu. Captions start as the design texts; the interface
+// texts replace them at start-up. Separators carry no state and are left out.
+struct TrayMenus {
+    // Tray menu, opened by a right click on the main icon.
+    MenuEntry mnuPopAbrirTovela{.caption = "Abrir &Tovela"};
+    MenuEntry mnuPopComprobar{.caption = "Co&mprobar ahora"};
+    MenuEntry mnuPopConf{.caption = "&Configurar"};
+    MenuEntry mnuPopWinSetup{.caption = "Integracion con Windows..."};
+    MenuEntry mnuPopWinSetupMailtoHandler{.caption = "mailto: handler"};
+    MenuEntry mnuPopWinSetupAutoRun{.caption = "Inicio automático"};
+    MenuEntry mnuPopAbout{.caption = "About..."};
+    MenuEntry mnuPopSalir{.caption = "&Salir"};
+
+    // Calendar menu, opened from an appointment icon. The caption and time entries are
+    // labels filled when the menu opens; the done entry is never shown.
+    MenuEntry mnuCalCaption{.caption = "Nombre del Appointment"};
+    MenuEntry mnuCalWhen{.caption = "Cuando ..."};
+    MenuEntry mnuCalAbrirTovela{.caption = "Abrir &Tovela"};
+    MenuEntry mnuCalEliminar{.caption = "Eliminar"};
+    MenuEntry mnuCalTerminada{.caption = "Terminada", .visible = false};
+    MenuEntry mnuCalNotificar{.caption = "Notificar esta cita"};
+};
+
+}  // namespace tovela

@@ -1,0 +1,70 @@
+#include "platform/posix/IniSettingsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tovela::posix {
+namespace {
+
+namespace fs = std::filesystem;
+
+class IniSettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("tovela-ini-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    std::string FileText() {
+        std::ifstream in(folder / "NotificadorTovela" / "Settings.ini", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    fs::path folder;
+};
+
+TEST_F(IniSettingsStoreTest, MissingFileOrKeyReadsAsAbsent) {
+    IniSettingsStore store(folder.string());
+    EXPECT_EQ(store.GetSetting("NotificadorTovela", "Settings", "HTTPS"), std::nullopt);
+    store.SaveSetting("NotificadorTovela", "Settings", "HTTPS", "1");
+    EXPECT_EQ(store.GetSetting("NotificadorTovela", "Settings", "Username"), std::nullopt);
+}
+
+TEST_F(IniSettingsStoreTest, ValuesRoundTripExactlyAndKeepTheirOrder) {
+    IniSettingsStore store(folder.string());
+    const std::pair<const char*, const char*> values[] = {
+        {"TovelaHost", "mail.example.com"},
+        {"Filtros", "迷惑メール|^Spam\\d+$|a=b"},
+        {"Password", "text:  two\r\nlines\\n "},
+        {"Username", ""},
+    };
+    for (auto [key, value] : values) store.SaveSetting("NotificadorTovela", "Settings", key, value);
+    store.SaveSetting("NotificadorTovela", "Settings", "TovelaHost", "other.example.com");
+
+    IniSettingsStore reader(folder.string());
+    EXPECT_EQ(reader.GetSetting("NotificadorTovela", "Settings", "TovelaHost"), "other.example.com");
+    for (auto [key, value] : values) {
+        if (std::string(key) == "TovelaHost") continue;
+        EXPECT_EQ(reader.GetSetting("NotificadorTovela", "Settings", key), std::string(value)) << key;
+    }
+    EXPECT_EQ(FileText(),
+              "[Settings]\nTovelaHost=other.example.com\nFiltros=迷惑メール|^Spam\\\\d+$|a=b\n"
+              "Password=text:  two\\r\\nlines\\\\n \nUsername=\n");
+}
+
+TEST_F(IniSettingsStoreTest, ReadsHandWrittenFiles) {
+    fs::create_directories(folder / "NotificadorTovela");
+    std::ofstream(folder / "NotificadorTovela" / "Settings.ini")
+        << "; written by hand\r\n[Other]\r\nHTTPS=0\r\n[Settings]\r\nHTTPS=1\r\nbroken line\r\n"
+           "Sonido=0\r\nSonido=1";
+    IniSettingsStore store(folder.string());
+    EXPECT_EQ(store.GetSetting("NotificadorTovela", "Settings", "HTTPS"), "1");
+    EXPECT_EQ(store.GetSetting("NotificadorTovela", "Settings", "Sonido"), "1");
+}
+
+}  // namespace
+}  // namespace tovela::posix

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "platform/posix/EventLoop.h"
+#include "platform/posix/MailboxSocket.h"
+#include "platform/posix/PosixInstance.h"
+
+namespace tovela::posix {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecordingSink final : public MailboxSink {
+public:
+    explicit RecordingSink(EventLoop& loop) : loop_(loop) {}
+    std::intptr_t OnCopyData(std::uint32_t kind, const std::optional<std::string>& text) override {
+        received.push_back({kind, text});
+        if (received.size() == expected) loop_.Quit();
+        return 0;
+    }
+    void OnTrayCallback(std::int16_t) override {}
+    void OnTaskbarCreated() override {}
+
+    std::vector<MailboxRequest> received;
+    std::size_t expected = 1;
+
+private:
+    EventLoop& loop_;
+};
+
+class MailboxSocketTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        runtime = fs::temp_directory_path() / ("tovela-runtime-" + std::to_string(getpid()));
+        fs::remove_all(runtime);
+        fs::create_directories(runtime);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("XDG_RUNTIME_DIR");
+        fs::remove_all(runtime);
+    }
+    fs::path runtime;
+};
+
+TEST_F(MailboxSocketTest, SecondInstanceSeesTheFirstAndDeliversToIt) {
+    PosixSingleInstance first;
+    ASSERT_FALSE(first.PrevInstance());
+
+    EventLoop loop;
+    PosixWindowSystem windows(loop);
+    RecordingSink sink(loop);
+    sink.expected = 3;
+    auto mailbox = windows.CreateMailboxWindow(sink);
+    auto secondWindow = windows.CreateMailboxWindow(sink);  // an appointment icon's window
+    EXPECT_NE(mailbox->Handle(), secondWindow->Handle());
+
+    std::thread secondStart([] {
+        PosixSingleInstance second;
+        EXPECT_TRUE(second.PrevInstance());
+        EXPECT_TRUE(second.SendCopyData(1721, std::nullopt));
+        EXPECT_TRUE(second.SendCopyData(1722, std::string("QQA=")));
+        EXPECT_TRUE(second.SendCopyData(1724, std::string()));
+    });
+    loop.Run();
+    secondStart.join();
+
+    ASSERT_EQ(sink.received.size(), 3u);
+    EXPECT_EQ(sink.received[0].kind, 1721u);
+    EXPECT_FALSE(sink.received[0].payload.has_value());
+    EXPECT_EQ(sink.received[1].payload, std::optional<std::string>("QQA="));
+    EXPECT_EQ(sink.received[2].payload, std::optional<std::string>(""));
+}
+
+TEST_F(MailboxSocketTest, NobodyListeningIsReportedAndLockIsReleasedOnExit) {
+    {
+        PosixSingleInstance first;
+        EXPECT_FALSE(first.PrevInstance());
+        EXPECT_FALSE(first.SendCopyData(1721, std::nullopt));
+    }
+    PosixSingleInstance again;
+    EXPECT_FALSE(again.PrevInstance());
+}
+
+TEST_F(MailboxSocketTest, MalformedOrOversizedRequestsAreDroppedWithoutHarm) {
+    EventLoop loop;
+    PosixWindowSystem windows(loop);
+    RecordingSink sink(loop);
+    auto mailbox = windows.CreateMailboxWindow(sink);
+
+    std::thread sender([] {
+        auto raw = [](const std::string& bytes) {
+            int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address = {};
+            address.sun_family = AF_UNIX;
+            std::string path = MailboxSocketPath();
+            std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+            ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            [[maybe_unused]] auto n = write(fd, bytes.data(), bytes.size());
+            close(fd);
+        };
+        raw("XXXX garbage");
+        raw(std::string("TVM1\xb9\x06\x00\x00\x01\xff\xff\xff\xff", 13));  // 4 GiB payload
+        raw(std::string("TVM1\xb9\x06\x00\x00\x01\x10\x00\x00\x00short", 18));  // cut short
+        // Then a good one, which is the only one that may arrive.
+        PosixSingleInstance second;
+        EXPECT_TRUE(second.SendCopyData(1721, std::string("QQA=")));
+    });
+    loop.Run();
+    sender.join();
+    ASSERT_EQ(sink.received.size(), 1u);
+    EXPECT_EQ(sink.received[0].payload, std::optional<std::string>("QQA="));
+}
+
+TEST_F(MailboxSocketTest, PayloadEndsAtItsFirstNul) {
+    EventLoop loop;
+    PosixWindowSystem windows(loop);
+    RecordingSink sink(loop);
+    auto mailbox = windows.CreateMailboxWindow(sink);
+    std::thread sender([] {
+        PosixSingleInstance second;
+        second.SendCopyData(1723, std::string("abc\0def", 7));
+    });
+    loop.Run();
+    sender.join();
+    ASSERT_EQ(sink.received.size(), 1u);
+    EXPECT_EQ(sink.received[0].payload, std::optional<std::string>("abc"));
+}
+
+}  // namespace
+}  // namespace tovela::posix
