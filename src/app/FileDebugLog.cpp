@@ -46,8 +46,7 @@ std::size_t Base64Start(std::string_view line) {
 
 }  // namespace
 
-FileDebugLog::FileDebugLog(std::filesystem::path file,
-                           std::function<std::string()> currentPassword)
+FileDebugLog::FileDebugLog(std::filesystem::path file, std::function<std::string()> currentPassword)
     : file_(std::move(file)), currentPassword_(std::move(currentPassword)) {}
 
 std::string FileDebugLog::Redact(std::string_view line) const {

@@ -118,7 +118,9 @@ void frmMain::OnDblClick(MouseButton button) {
 }
 void frmMain::OnBalloonShow() {}
 void frmMain::OnBalloonHide() {}
-void frmMain::OnBalloonClick() { log_.Write("OnBalloonClick"); }
+void frmMain::OnBalloonClick() {
+    log_.Write("OnBalloonClick");
+}
 void frmMain::OnAbreTovela(const std::string& sCommandLine) {
     log_.Write("OnAbreTovela: " + sCommandLine);
 }

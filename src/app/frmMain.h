@@ -21,7 +21,7 @@ class SettingsIntegration;
 // every event of the tray icon. Start-up and shutdown run here; each subsystem's work
 // lives in that subsystem's files.
 class frmMain final : public TrayIconEvents, public SettingsWindowHost {
-public:
+  public:
     // `log` replaces the trace sink the form would otherwise make (tests pass their own).
     explicit frmMain(Platform& platform, DebugLog* log = nullptr);
     ~frmMain() override;
@@ -63,7 +63,7 @@ public:
     SettingsWindow settings;
     std::unique_ptr<TrayIcon> CTrayIcon;
 
-private:
+  private:
     // Seams the server session, tray and integration work fills.
     bool Comprobar(bool bPorTimer);
     void StartPollTimer(std::int32_t seconds);

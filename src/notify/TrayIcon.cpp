@@ -28,7 +28,7 @@ std::string DecodeCommandLine(const std::optional<std::string>& text) {
 
 // Clears the shared busy flag however the handler leaves.
 class BusyScope {
-public:
+  public:
     BusyScope() { TrayIcon::bEnProceso = true; }
     ~BusyScope() { TrayIcon::bEnProceso = false; }
     BusyScope(const BusyScope&) = delete;
@@ -42,7 +42,9 @@ TrayIcon::TrayIcon(WindowSystem& windows, TrayIconEvents& events)
 
 TrayIcon::~TrayIcon() = default;
 
-std::uintptr_t TrayIcon::hwnd() const { return window_ ? window_->Handle() : 0; }
+std::uintptr_t TrayIcon::hwnd() const {
+    return window_ ? window_->Handle() : 0;
+}
 
 std::intptr_t TrayIcon::OnCopyData(std::uint32_t kind, const std::optional<std::string>& text) {
     switch (static_cast<RequestKind>(kind)) {
@@ -72,19 +74,44 @@ std::intptr_t TrayIcon::OnCopyData(std::uint32_t kind, const std::optional<std::
 
 void TrayIcon::OnTrayCallback(std::int16_t notification) {
     switch (notification) {
-        case kLButtonDown: events_.OnMouseDown(MouseButton::Left); break;
-        case kLButtonUp: events_.OnMouseUp(MouseButton::Left); break;
-        case kLButtonDblClk: events_.OnDblClick(MouseButton::Left); break;
-        case kRButtonDown: events_.OnMouseDown(MouseButton::Right); break;
-        case kRButtonUp: events_.OnMouseUp(MouseButton::Right); break;
-        case kRButtonDblClk: events_.OnDblClick(MouseButton::Right); break;
-        case kMButtonDown: events_.OnMouseDown(MouseButton::Middle); break;
-        case kMButtonUp: events_.OnMouseUp(MouseButton::Middle); break;
-        case kMButtonDblClk: events_.OnDblClick(MouseButton::Middle); break;
-        case kBalloonShow: events_.OnBalloonShow(); break;
-        case kBalloonTimeout: events_.OnBalloonHide(); break;
-        case kBalloonUserClick: events_.OnBalloonClick(); break;
-        default: break;  // mouse moves, a balloon closed by other means
+        case kLButtonDown:
+            events_.OnMouseDown(MouseButton::Left);
+            break;
+        case kLButtonUp:
+            events_.OnMouseUp(MouseButton::Left);
+            break;
+        case kLButtonDblClk:
+            events_.OnDblClick(MouseButton::Left);
+            break;
+        case kRButtonDown:
+            events_.OnMouseDown(MouseButton::Right);
+            break;
+        case kRButtonUp:
+            events_.OnMouseUp(MouseButton::Right);
+            break;
+        case kRButtonDblClk:
+            events_.OnDblClick(MouseButton::Right);
+            break;
+        case kMButtonDown:
+            events_.OnMouseDown(MouseButton::Middle);
+            break;
+        case kMButtonUp:
+            events_.OnMouseUp(MouseButton::Middle);
+            break;
+        case kMButtonDblClk:
+            events_.OnDblClick(MouseButton::Middle);
+            break;
+        case kBalloonShow:
+            events_.OnBalloonShow();
+            break;
+        case kBalloonTimeout:
+            events_.OnBalloonHide();
+            break;
+        case kBalloonUserClick:
+            events_.OnBalloonClick();
+            break;
+        default:
+            break;  // mouse moves, a balloon closed by other means
     }
 }
 

@@ -13,7 +13,7 @@ struct LocalDateTime {
 
 // The wall clock in the user's local time.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalDateTime Now() = 0;
 };

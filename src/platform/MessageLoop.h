@@ -7,7 +7,7 @@ namespace tovela {
 // The one user-interface thread's message loop. Every piece of work runs to its end inside
 // the message that started it.
 class MessageLoop {
-public:
+  public:
     virtual ~MessageLoop() = default;
     // Called on the loop's thread when the system asks the program to end (a signal on
     // Linux, the end of the session on Windows).

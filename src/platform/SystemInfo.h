@@ -11,7 +11,7 @@ struct OsVersion {
 };
 
 class SystemInfo {
-public:
+  public:
     virtual ~SystemInfo() = default;
     virtual OsVersion GetVersion() = 0;
     // Gives the process's working set back to the system.

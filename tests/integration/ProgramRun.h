@@ -40,8 +40,9 @@ inline std::string ReadText(const std::filesystem::path& file) {
 
 // One run of the real program with its own environment.
 class ProgramRun {
-public:
-    ProgramRun(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+  public:
+    ProgramRun(const std::vector<std::string>& args,
+               const std::map<std::string, std::string>& env) {
         std::vector<std::string> argStrings{TOVELA_NOTIFIER_EXE};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
         std::map<std::string, std::string> merged;
@@ -59,7 +60,8 @@ public:
         argv.push_back(nullptr);
         for (auto& s : envStrings) envp.push_back(s.data());
         envp.push_back(nullptr);
-        if (posix_spawn(&pid_, TOVELA_NOTIFIER_EXE, nullptr, nullptr, argv.data(), envp.data()) != 0) {
+        if (posix_spawn(&pid_, TOVELA_NOTIFIER_EXE, nullptr, nullptr, argv.data(), envp.data()) !=
+            0) {
             pid_ = -1;
         }
     }
@@ -90,7 +92,7 @@ public:
         return exitStatus_;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::optional<int> exitStatus_;
 };

@@ -63,9 +63,13 @@ void EventLoop::Watch(int fd, std::function<void()> onReadable) {
     watches_[fd] = std::move(onReadable);
 }
 
-void EventLoop::Unwatch(int fd) { watches_.erase(fd); }
+void EventLoop::Unwatch(int fd) {
+    watches_.erase(fd);
+}
 
-void EventLoop::Quit() { quit_ = true; }
+void EventLoop::Quit() {
+    quit_ = true;
+}
 
 void EventLoop::DrainSignals() {
     char buffer[64];

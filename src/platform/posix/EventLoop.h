@@ -10,7 +10,7 @@ namespace tovela::posix {
 // The Linux user-interface thread: one poll() loop serving the program's descriptors and
 // turning SIGINT and SIGTERM into the shutdown request.
 class EventLoop final : public MessageLoop {
-public:
+  public:
     EventLoop();
     ~EventLoop() override;
     EventLoop(const EventLoop&) = delete;
@@ -24,7 +24,7 @@ public:
     void Watch(int fd, std::function<void()> onReadable);
     void Unwatch(int fd);
 
-private:
+  private:
     void DrainSignals();
 
     std::map<int, std::function<void()>> watches_;

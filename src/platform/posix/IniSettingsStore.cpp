@@ -15,10 +15,17 @@ std::string Escape(std::string_view value) {
     std::string out;
     for (char c : value) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out.push_back(c);
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out.push_back(c);
         }
     }
     return out;

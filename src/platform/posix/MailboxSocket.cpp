@@ -18,7 +18,8 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 int RemainingMs(SteadyClock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
     return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 
@@ -83,8 +84,9 @@ constexpr char kMagic[4] = {'T', 'V', 'M', '1'};
 
 std::string RuntimeFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = (runtime && *runtime) ? std::string(runtime) + "/NotificadorTovela"
-                                               : "/tmp/NotificadorTovela-" + std::to_string(getuid());
+    std::string folder = (runtime && *runtime)
+                             ? std::string(runtime) + "/NotificadorTovela"
+                             : "/tmp/NotificadorTovela-" + std::to_string(getuid());
     return SafeFolder(folder) ? folder : std::string();
 }
 
@@ -120,7 +122,8 @@ bool SendMailboxRequest(const std::string& socketPath, const MailboxRequest& req
     if (sent) {
         // Like SendMessage: return once the receiver has handled the request.
         std::array<char, 8> reply{};
-        ReadExactly(fd, reply.data(), reply.size(), SteadyClock::now() + std::chrono::milliseconds(replyMs));
+        ReadExactly(fd, reply.data(), reply.size(),
+                    SteadyClock::now() + std::chrono::milliseconds(replyMs));
     }
     close(fd);
     return sent;

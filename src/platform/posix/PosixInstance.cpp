@@ -39,12 +39,13 @@ bool PosixSingleInstance::PrevInstance() {
     return previous_;
 }
 
-bool PosixSingleInstance::SendCopyData(std::uint32_t kind, const std::optional<std::string>& payload) {
+bool PosixSingleInstance::SendCopyData(std::uint32_t kind,
+                                       const std::optional<std::string>& payload) {
     return SendMailboxRequest(MailboxSocketPath(), MailboxRequest{kind, payload}, kReplyWaitMs);
 }
 
 class PosixMailboxWindow final : public MailboxWindow {
-public:
+  public:
     PosixMailboxWindow(PosixWindowSystem& owner, MailboxSink& sink)
         : owner_(owner), sink_(sink), handle_(owner.nextHandle_++) {
         if (!owner_.socketServed_) Listen();
@@ -58,7 +59,7 @@ public:
     }
     std::uintptr_t Handle() const override { return handle_; }
 
-private:
+  private:
     void Listen() {
         path_ = MailboxSocketPath();
         sockaddr_un address = {};
@@ -84,8 +85,8 @@ private:
         if (fd < 0) return;
         ucred peer = {};
         socklen_t length = sizeof peer;
-        bool sameUser = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
-                        peer.uid == getuid();
+        bool sameUser =
+            getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
         if (sameUser) {
             if (auto request = ReadMailboxRequest(fd, kRequestReadMs)) {
                 WriteMailboxReply(fd, sink_.OnCopyData(request->kind, request->payload));

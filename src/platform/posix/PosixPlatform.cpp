@@ -10,7 +10,7 @@ namespace tovela {
 namespace {
 
 class PosixClock final : public Clock {
-public:
+  public:
     LocalDateTime Now() override {
         time_t now = time(nullptr);
         tm local = {};
@@ -21,7 +21,7 @@ public:
 };
 
 class PosixSystemInfo final : public SystemInfo {
-public:
+  public:
     // The program's rules ask about the Windows family; Linux answers as a current NT.
     OsVersion GetVersion() override { return {}; }
     void EmptyWorkingSet() override { malloc_trim(0); }

@@ -16,7 +16,7 @@ constexpr const wchar_t* kOldProcProperty = L"OldWindowProc";
 LRESULT CALLBACK HookWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 class Win32MailboxWindow final : public MailboxWindow {
-public:
+  public:
     explicit Win32MailboxWindow(MailboxSink& sink) : sink_(sink) {
         taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
         hwnd_ = CreateWindowExW(0, kMailboxClass, kMailboxTitle, 0, 0, 0, 0, 0, nullptr, nullptr,
@@ -51,8 +51,9 @@ public:
                 // Only cbData bytes were copied into this process: never read past them.
                 const char* bytes = static_cast<const char*>(data->lpData);
                 const void* nul = std::memchr(bytes, 0, data->cbData);
-                std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes)
-                                         : data->cbData;
+                std::size_t length =
+                    nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes)
+                        : data->cbData;
                 text = std::string(bytes, length);
             }
             auto kind = data ? static_cast<std::uint32_t>(data->dwData) : 0u;
@@ -65,7 +66,7 @@ public:
         return CallOld(msg, wp, lp);
     }
 
-private:
+  private:
     LRESULT CallOld(UINT msg, WPARAM wp, LPARAM lp) {
         auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd_, kOldProcProperty));
         return old ? CallWindowProcW(old, hwnd_, msg, wp, lp) : DefWindowProcW(hwnd_, msg, wp, lp);
@@ -96,7 +97,8 @@ bool Win32SingleInstance::PrevInstance() {
     return previous_;
 }
 
-bool Win32SingleInstance::SendCopyData(std::uint32_t kind, const std::optional<std::string>& payload) {
+bool Win32SingleInstance::SendCopyData(std::uint32_t kind,
+                                       const std::optional<std::string>& payload) {
     HWND target = FindWindowW(kMailboxClass, kMailboxTitle);
     if (!target) return false;
     std::string bytes = payload.value_or(std::string());

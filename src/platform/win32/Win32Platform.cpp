@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 // psapi.h maps the name onto its kernel32 twin; our port keeps the plain name.
 #undef EmptyWorkingSet
 
@@ -14,8 +14,10 @@ namespace tovela {
 namespace {
 
 class Win32MessageLoop final : public MessageLoop {
-public:
-    void SetShutdownHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+  public:
+    void SetShutdownHandler(std::function<void()> handler) override {
+        handler_ = std::move(handler);
+    }
     int Run() override {
         MSG msg = {};
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -26,12 +28,12 @@ public:
     }
     void Quit() override { PostQuitMessage(0); }
 
-private:
+  private:
     std::function<void()> handler_;
 };
 
 class Win32Clock final : public Clock {
-public:
+  public:
     LocalDateTime Now() override {
         SYSTEMTIME t = {};
         GetLocalTime(&t);
@@ -40,17 +42,16 @@ public:
 };
 
 class Win32SystemInfo final : public SystemInfo {
-public:
+  public:
     OsVersion GetVersion() override {
         // GetVersionEx lies to programs without a manifest; ntdll tells the truth.
         OSVERSIONINFOW info = {};
         info.dwOSVersionInfoSize = sizeof info;
         using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
         HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        auto rtlGetVersion =
-            ntdll ? reinterpret_cast<RtlGetVersionFn>(
-                        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                  : nullptr;
+        auto rtlGetVersion = ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(
+                                         GetProcAddress(ntdll, "RtlGetVersion")))
+                                   : nullptr;
         if (!rtlGetVersion || rtlGetVersion(&info) != 0) return {};
         return {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion};
     }

@@ -14,7 +14,8 @@ inline std::wstring Wide(std::string_view utf8) {
 }
 
 inline std::string Narrow(std::wstring_view wide) {
-    return FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+    return FromUtf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
 }
 
 }  // namespace tovela::win32

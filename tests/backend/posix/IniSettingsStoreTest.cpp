@@ -1,10 +1,10 @@
-#include "platform/posix/IniSettingsStore.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/posix/IniSettingsStore.h"
 
 namespace tovela::posix {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class IniSettingsStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder = fs::temp_directory_path() / ("tovela-ini-" + std::to_string(getpid()));
         fs::remove_all(folder);
@@ -46,10 +46,12 @@ TEST_F(IniSettingsStoreTest, ValuesRoundTripExactlyAndKeepTheirOrder) {
     store.SaveSetting("NotificadorTovela", "Settings", "TovelaHost", "other.example.com");
 
     IniSettingsStore reader(folder.string());
-    EXPECT_EQ(reader.GetSetting("NotificadorTovela", "Settings", "TovelaHost"), "other.example.com");
+    EXPECT_EQ(reader.GetSetting("NotificadorTovela", "Settings", "TovelaHost"),
+              "other.example.com");
     for (auto [key, value] : values) {
         if (std::string(key) == "TovelaHost") continue;
-        EXPECT_EQ(reader.GetSetting("NotificadorTovela", "Settings", key), std::string(value)) << key;
+        EXPECT_EQ(reader.GetSetting("NotificadorTovela", "Settings", key), std::string(value))
+            << key;
     }
     EXPECT_EQ(FileText(),
               "[Settings]\nTovelaHost=other.example.com\nFiltros=迷惑メール|^Spam\\\\d+$|a=b\n"

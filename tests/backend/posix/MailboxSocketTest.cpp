@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class RecordingSink final : public MailboxSink {
-public:
+  public:
     explicit RecordingSink(EventLoop& loop) : loop_(loop) {}
     std::intptr_t OnCopyData(std::uint32_t kind, const std::optional<std::string>& text) override {
         received.push_back({kind, text});
@@ -32,12 +32,12 @@ public:
     std::vector<MailboxRequest> received;
     std::size_t expected = 1;
 
-private:
+  private:
     EventLoop& loop_;
 };
 
 class MailboxSocketTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         runtime = fs::temp_directory_path() / ("tovela-runtime-" + std::to_string(getpid()));
         fs::remove_all(runtime);
@@ -108,7 +108,7 @@ TEST_F(MailboxSocketTest, MalformedOrOversizedRequestsAreDroppedWithoutHarm) {
             close(fd);
         };
         raw("XXXX garbage");
-        raw(std::string("TVM1\xb9\x06\x00\x00\x01\xff\xff\xff\xff", 13));  // 4 GiB payload
+        raw(std::string("TVM1\xb9\x06\x00\x00\x01\xff\xff\xff\xff", 13));       // 4 GiB payload
         raw(std::string("TVM1\xb9\x06\x00\x00\x01\x10\x00\x00\x00short", 18));  // cut short
         // Then a good one, which is the only one that may arrive.
         PosixSingleInstance second;

@@ -1,7 +1,6 @@
-#include "app/CommandLine.h"
-
 #include <gtest/gtest.h>
 
+#include "app/CommandLine.h"
 #include "fakes/RecordingDebugLog.h"
 #include "submit/TextEncodings.h"
 

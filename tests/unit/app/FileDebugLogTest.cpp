@@ -1,10 +1,9 @@
-#include "app/FileDebugLog.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "app/FileDebugLog.h"
 #include "submit/TextEncodings.h"
 
 namespace tovela {
@@ -13,10 +12,11 @@ namespace {
 namespace fs = std::filesystem;
 
 class FileDebugLogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("tovela-debuglog-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                 ("tovela-debuglog-" +
+                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);

@@ -13,7 +13,7 @@ namespace tovela {
 namespace {
 
 class RecordingEvents final : public TrayIconEvents {
-public:
+  public:
     void OnMouseUp(MouseButton b) override { Add("MouseUp", b); }
     void OnMouseDown(MouseButton b) override { Add("MouseDown", b); }
     void OnDblClick(MouseButton b) override { Add("DblClick", b); }
@@ -39,7 +39,7 @@ public:
 };
 
 class TrayIconMailboxTest : public ::testing::Test {
-protected:
+  protected:
     testing::FakeWindowSystem windows;
     RecordingEvents events;
     TrayIcon icon{windows, events};
@@ -51,8 +51,8 @@ TEST_F(TrayIconMailboxTest, SecondStartRequestsArriveDecoded) {
         ForwardedRequest request = BuildForwardedRequest(line, log);
         EXPECT_EQ(icon.OnCopyData(static_cast<std::uint32_t>(request.kind), request.payload), 0);
     }
-    EXPECT_EQ(events.events,
-              (std::vector<std::string>{"Abre:a@b&subject=Hi", "Settings", "Upload:\"C:\\a b\\c.txt\""}));
+    EXPECT_EQ(events.events, (std::vector<std::string>{"Abre:a@b&subject=Hi", "Settings",
+                                                       "Upload:\"C:\\a b\\c.txt\""}));
 }
 
 TEST_F(TrayIconMailboxTest, EmptyOrBrokenPayloadsGiveEmptyText) {
@@ -85,8 +85,7 @@ TEST_F(TrayIconMailboxTest, UploadAndMapiAreDroppedWhileEitherIsHandled) {
         icon.OnCopyData(1724, std::nullopt);
     };
     icon.OnCopyData(1723, std::string("first"));
-    EXPECT_EQ(events.events,
-              (std::vector<std::string>{"Mapi:first", "Abre:", "Settings"}));
+    EXPECT_EQ(events.events, (std::vector<std::string>{"Mapi:first", "Abre:", "Settings"}));
     EXPECT_TRUE(otherEvents.events.empty());
     EXPECT_FALSE(TrayIcon::bEnProceso);
 
@@ -100,11 +99,10 @@ TEST_F(TrayIconMailboxTest, ShellNotificationsBecomeMouseAndBalloonEvents) {
                   0x0402, 0x0403, 0x0404, 0x0405}) {
         icon.OnTrayCallback(static_cast<std::int16_t>(n));
     }
-    EXPECT_EQ(events.events,
-              (std::vector<std::string>{"MouseDown1", "MouseUp1", "DblClick1", "MouseDown2",
-                                        "MouseUp2", "DblClick2", "MouseDown4", "MouseUp4",
-                                        "DblClick4", "BalloonShow", "BalloonHide",
-                                        "BalloonClick"}));
+    EXPECT_EQ(events.events, (std::vector<std::string>{
+                                 "MouseDown1", "MouseUp1", "DblClick1", "MouseDown2", "MouseUp2",
+                                 "DblClick2", "MouseDown4", "MouseUp4", "DblClick4", "BalloonShow",
+                                 "BalloonHide", "BalloonClick"}));
 }
 
 }  // namespace
