@@ -1,5 +1,6 @@
-#include <psapi.h>
 #include <windows.h>
+
+#include <psapi.h>
 // psapi.h maps the name onto its kernel32 twin; our port keeps the plain name.
 #undef EmptyWorkingSet
 
