@@ -36,6 +36,7 @@ frmMain::frmMain(Platform& platform, DebugLog* log)
       ownLog_(log ? nullptr : MakeTraceSink(platform, sPassword)),
       log_(log ? *log : *ownLog_),
       integration_(std::make_unique<NoSettingsIntegration>()) {
+    settings.Model().caption = kAppTitle;
     platform_.loop->SetShutdownHandler([this] { mnuPopSalir_Click(); });
 }
 
