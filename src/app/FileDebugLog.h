@@ -14,7 +14,7 @@ namespace tovela {
 // file: the current one is masked wherever it appears, and so is the content of every
 // <password> element inside the Base64 envelopes of the exchange lines.
 class FileDebugLog final : public DebugLog {
-  public:
+public:
     FileDebugLog(std::filesystem::path file, std::function<std::string()> currentPassword);
 
     void Write(std::string_view line) override;
@@ -24,7 +24,7 @@ class FileDebugLog final : public DebugLog {
 
     static constexpr const char* kFileName = "debug.log";
 
-  private:
+private:
     std::filesystem::path file_;
     std::function<std::string()> currentPassword_;
 };

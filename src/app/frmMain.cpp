@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "app/CommandLine.h"
-#include "app/DateTimeText.h"
 #include "app/FileDebugLog.h"
+#include "app/LocalTime.h"
 #include "app/Version.h"
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
@@ -32,6 +32,7 @@ std::string VersionText() {
 
 frmMain::frmMain(Platform& platform, DebugLog* log)
     : settings(session, sPassword, bFoldersLoaded, *this),
+      pollTimer(*platform.timers, [this] { PollTimerProc(); }),
       platform_(platform),
       ownLog_(log ? nullptr : MakeTraceSink(platform, sPassword)),
       log_(log ? *log : *ownLog_),
@@ -43,8 +44,8 @@ frmMain::frmMain(Platform& platform, DebugLog* log)
 frmMain::~frmMain() = default;
 
 bool frmMain::Form_Load(const std::string& commandLine) {
-    log_.Write("///// Start: " + DateTimeText(platform_.clock->Now()) + " - " + kAppTitle +
-               " version " + VersionText() + " \\\\\\\\\\");
+    log_.Write("///// Start: " + DateTimeText(LocalNow(*platform_.clock, *platform_.timeZone)) +
+               " - " + kAppTitle + " version " + VersionText() + " \\\\\\\\\\");
     platform_.windows->HideFromTaskList();
 
     if (platform_.instance->PrevInstance()) {
@@ -67,7 +68,7 @@ bool frmMain::Form_Load(const std::string& commandLine) {
     const auto& model = settings.Model();
     if (!model.txtUsuario.text.empty() && !model.txtTovelaHost.text.empty() && !sPassword.empty()) {
         bool ok = Comprobar(false);
-        StartPollTimer(ok ? PollInterval : RetryInterval);
+        pollTimer.Start(ok ? PollInterval : RetryInterval);
         // A rejected login empties the password: the window then stays for a correction.
         if (!sPassword.empty()) settings.HideSettingsWindow();
     }
@@ -77,11 +78,12 @@ bool frmMain::Form_Load(const std::string& commandLine) {
 void frmMain::Form_Unload() {
     if (!loaded_) return;
     loaded_ = false;
-    StopPollTimer();
+    pollTimer.Stop();
     SaveTNSettings(2, settings, menus, *platform_.settings, log_, *integration_);
     CTrayIcon.reset();
     RemoveItemIcons();
-    log_.Write("\\\\\\\\\\ End: " + DateTimeText(platform_.clock->Now()) + " /////");
+    log_.Write("\\\\\\\\\\ End: " + DateTimeText(LocalNow(*platform_.clock, *platform_.timeZone)) +
+               " /////");
 }
 
 void frmMain::mnuPopSalir_Click() {
@@ -89,13 +91,6 @@ void frmMain::mnuPopSalir_Click() {
     platform_.loop->Quit();
 }
 
-bool frmMain::Comprobar(bool) {
-    log_.Write("Comprobando");
-    return false;
-}
-
-void frmMain::StartPollTimer(std::int32_t) {}
-void frmMain::StopPollTimer() {}
 void frmMain::RemoveItemIcons() {}
 
 void frmMain::TrimWorkingSet() {

@@ -2,13 +2,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/DebugLog.h"
+#include "app/PollTimer.h"
 #include "notify/TrayIcon.h"
 #include "notify/TrayIconEvents.h"
 #include "notify/TrayMenus.h"
 #include "platform/Platform.h"
+#include "session/AccountPreferences.h"
+#include "session/ProcessResponse.h"
 #include "session/SessionContext.h"
 #include "settings/SettingsWindow.h"
 #include "settings/SettingsWindowHost.h"
@@ -20,8 +24,8 @@ class SettingsIntegration;
 // The main form: the settings window, the owner of the session state and the receiver of
 // every event of the tray icon. Start-up and shutdown run here; each subsystem's work
 // lives in that subsystem's files.
-class frmMain final : public TrayIconEvents, public SettingsWindowHost {
-  public:
+class frmMain final : public TrayIconEvents, public SettingsWindowHost, public ResponseEffects {
+public:
     // `log` replaces the trace sink the form would otherwise make (tests pass their own).
     explicit frmMain(Platform& platform, DebugLog* log = nullptr);
     ~frmMain() override;
@@ -48,6 +52,22 @@ class frmMain final : public TrayIconEvents, public SettingsWindowHost {
     void OnMapiMensaje(const std::string& sMsgSerialized) override;
     void OnSettingsShowRequest() override;
 
+    // ResponseEffects
+    void ResetMainIcon() override;
+    void ShowPollInterval(std::int32_t seconds) override;
+    void DeleteBriefcaseShortcut() override;
+    void RefreshBlock(const XmlNode& root) override;
+    void NotifyBlocks(const XmlNode& root) override;
+    void AppointmentListing(const XmlNode& root) override;
+    void SummaryAndAlerts() override;
+
+    // One exchange with the server: log in or continue the session, take in the answer.
+    // True when the answer was taken in, or when the call was skipped (a timer tick while
+    // the settings window is open, or a check already running).
+    bool Comprobar(bool bPorTimer = false);
+    // The poll timer's expiry: check, then run again with the interval the result asks for.
+    void PollTimerProc();
+
     // SettingsWindowHost
     void ShowMessage(std::string_view text, int style, std::string_view title) override;
     void AnimateWindow() override;
@@ -57,18 +77,23 @@ class frmMain final : public TrayIconEvents, public SettingsWindowHost {
     SessionContext session;
     std::string sPassword;
     bool bFoldersLoaded = false;
-    std::int32_t PollInterval = 300;
+    AccountPreferences account;
+    std::optional<std::int64_t> dLastResponse;
+    bool bComprobando = false;
+    std::string sUltimoDia;
+    bool bNewDay = false;
+    std::int32_t PollInterval = 0;
     std::int32_t RetryInterval = 10;
     TrayMenus menus;
     SettingsWindow settings;
     std::unique_ptr<TrayIcon> CTrayIcon;
+    PollTimer pollTimer;
 
-  private:
-    // Seams the server session, tray and integration work fills.
-    bool Comprobar(bool bPorTimer);
-    void StartPollTimer(std::int32_t seconds);
-    void StopPollTimer();
+private:
+    // Seams the tray, calendar and integration work fills.
     void RemoveItemIcons();
+    void ResetTables();
+    void PruneAppointments();
 
     Platform& platform_;
     std::unique_ptr<DebugLog> ownLog_;

@@ -28,7 +28,7 @@ std::string DecodeCommandLine(const std::optional<std::string>& text) {
 
 // Clears the shared busy flag however the handler leaves.
 class BusyScope {
-  public:
+public:
     BusyScope() { TrayIcon::bEnProceso = true; }
     ~BusyScope() { TrayIcon::bEnProceso = false; }
     BusyScope(const BusyScope&) = delete;

@@ -14,7 +14,7 @@ namespace tovela {
 // for it. The window is also the program's inter-process mailbox, so requests of a second
 // start and of the companion mail library arrive here and leave as events.
 class TrayIcon final : public MailboxSink {
-  public:
+public:
     TrayIcon(WindowSystem& windows, TrayIconEvents& events);
     ~TrayIcon() override;
     TrayIcon(const TrayIcon&) = delete;
@@ -30,7 +30,7 @@ class TrayIcon final : public MailboxSink {
     // by every icon: a second such request arriving meanwhile is dropped.
     static inline bool bEnProceso = false;
 
-  private:
+private:
     TrayIconEvents& events_;
     std::unique_ptr<MailboxWindow> window_;
 };

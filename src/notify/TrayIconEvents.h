@@ -9,7 +9,7 @@ enum class MouseButton : short { Left = 1, Right = 2, Middle = 4 };
 
 // Events a TrayIcon raises to its owner, in the order the owner's handlers are declared.
 class TrayIconEvents {
-  public:
+public:
     virtual ~TrayIconEvents() = default;
     virtual void OnMouseUp(MouseButton button) = 0;
     virtual void OnMouseDown(MouseButton button) = 0;

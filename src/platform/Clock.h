@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace tovela {
 
 struct LocalDateTime {
@@ -11,11 +13,21 @@ struct LocalDateTime {
     int second = 0;
 };
 
-// The wall clock in the user's local time.
 class Clock {
-  public:
+public:
     virtual ~Clock() = default;
-    virtual LocalDateTime Now() = 0;
+    // Milliseconds since 1970-01-01 00:00 UTC.
+    virtual std::int64_t NowUtcMs() = 0;
+    // The system tick count in milliseconds; wraps around at 2^32.
+    virtual std::uint32_t TickCount() = 0;
+};
+
+// The user's time zone. The bias is in minutes with UTC = local time + bias, the standard
+// or daylight part included as it applies at the given moment.
+class TimeZone {
+public:
+    virtual ~TimeZone() = default;
+    virtual int BiasMinutes(std::int64_t utcSeconds) = 0;
 };
 
 }  // namespace tovela

@@ -9,7 +9,7 @@ namespace tovela {
 
 // What a hidden mailbox window receives, already turned into calls.
 class MailboxSink {
-  public:
+public:
     virtual ~MailboxSink() = default;
     // WM_COPYDATA: dwData and the NUL-terminated single-byte text at lpData (nothing when
     // lpData is null). The result is what the sender gets back.
@@ -24,13 +24,13 @@ class MailboxSink {
 // The hidden window of class "STATIC" titled "KVTTrayIconWnd" that a tray icon and the
 // program's inter-process mailbox share. Destroying the object destroys the window.
 class MailboxWindow {
-  public:
+public:
     virtual ~MailboxWindow() = default;
     virtual std::uintptr_t Handle() const = 0;
 };
 
 class WindowSystem {
-  public:
+public:
     virtual ~WindowSystem() = default;
     virtual std::unique_ptr<MailboxWindow> CreateMailboxWindow(MailboxSink& sink) = 0;
     // Keeps the program out of the task list (it lives in the notification area).

@@ -4,11 +4,14 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/HttpRequest.h"
 #include "platform/MailboxWindow.h"
 #include "platform/MessageLoop.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemInfo.h"
+#include "platform/TimerService.h"
+#include "platform/XmlDocument.h"
 
 namespace tovela {
 
@@ -16,10 +19,14 @@ namespace tovela {
 struct Platform {
     std::unique_ptr<MessageLoop> loop;
     std::unique_ptr<Clock> clock;
+    std::unique_ptr<TimeZone> timeZone;
+    std::unique_ptr<TimerService> timers;
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<SingleInstance> instance;
     std::unique_ptr<WindowSystem> windows;
     std::unique_ptr<SystemInfo> system;
+    std::unique_ptr<XmlFactory> xml;
+    std::unique_ptr<HttpFactory> http;
     // The command line after the program's name, as the program was started with it.
     std::string commandLine;
 };

@@ -10,7 +10,7 @@ namespace tovela {
 // section. Windows keeps them in the registry where the classic runtime's settings
 // functions put them; Linux in an INI file per application and section.
 class SettingsStore {
-  public:
+public:
     virtual ~SettingsStore() = default;
     // The stored text, or nothing when the key is absent.
     virtual std::optional<std::string> GetSetting(std::string_view app, std::string_view section,

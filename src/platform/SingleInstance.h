@@ -8,7 +8,7 @@ namespace tovela {
 
 // Finding the running instance and handing it one request, as a second start does.
 class SingleInstance {
-  public:
+public:
     virtual ~SingleInstance() = default;
     // True when another process of this program already runs for this user.
     virtual bool PrevInstance() = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tovela {
@@ -13,7 +14,7 @@ struct SessionContext {
     std::string sChangeToken;
     std::string sServerVersion;
     std::string sSessionTag;
-    double dEpochLocal = 0;  // the Unix epoch in local time, as an OLE date (days since 1899-12-30)
+    std::int64_t dEpochLocal = 0;  // the Unix epoch on the local wall clock, in local seconds
     bool bOptionsProbed = false;
     std::string sLastError;
 };

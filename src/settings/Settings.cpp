@@ -49,7 +49,7 @@ std::optional<long long> ParseInteger(std::string_view text) {
 }
 
 class SettingsReader {
-  public:
+public:
     SettingsReader(SettingsStore& store, DebugLog& log) : store_(store), log_(log) {}
 
     std::string Text(const Setting& setting) {
@@ -67,7 +67,7 @@ class SettingsReader {
         return value ? *value != 0 : *ParseInteger(setting.defaultValue) != 0;
     }
 
-  private:
+private:
     SettingsStore& store_;
     DebugLog& log_;
 };

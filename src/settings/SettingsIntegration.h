@@ -12,7 +12,7 @@ inline constexpr int kSaveAtShutdown = 2;
 // The desktop integration that saving the settings drives: the mail-handler mark, the
 // SendTo shortcuts and add-in clean-up, and the registry entries.
 class SettingsIntegration {
-  public:
+public:
     virtual ~SettingsIntegration() = default;
     // Brings the mail-handler menu mark in line with what the registry really says.
     virtual void SyncMailHandlerMark(TrayMenus& menus) = 0;
@@ -22,7 +22,7 @@ class SettingsIntegration {
 
 // Until the integration exists, and for tests that only care about the stored values.
 class NoSettingsIntegration final : public SettingsIntegration {
-  public:
+public:
     void SyncMailHandlerMark(TrayMenus&) override {}
     void UpdateShortcuts(int) override {}
     void RawSaveRegistry(int) override {}

@@ -253,4 +253,27 @@ void SettingsWindow::Form_Activate() {
     }
 }
 
+void SettingsWindow::SetControlsEnabled(bool bEnabled) {
+    SettingsWindowModel& m = model_;
+    for (TextBox* box :
+         {&m.txtTovelaHost, &m.txtUsuario, static_cast<TextBox*>(&m.txtPassword), &m.txtFilters}) {
+        box->enabled = bEnabled;
+    }
+    for (CheckBox* box :
+         {&m.chkSSL, &m.chkSonido, &m.chkVentana, &m.chkGuardaPassword, &m.chkWebmailLogin}) {
+        box->enabled = bEnabled;
+    }
+    m.cmdAceptar.enabled = bEnabled;
+    m.cmdCerrar.enabled = bEnabled;
+    m.lblMailPollInterval.enabled = bEnabled;
+    m.fraFilters.enabled = bEnabled;
+    m.busyPointer = !bEnabled;
+    if (bEnabled) {
+        m.caption = sSavedCaption_;
+    } else {
+        sSavedCaption_ = m.caption;
+        m.caption = sSavedCaption_ + " - " + "サーバーへのお問い合わせ...";
+    }
+}
+
 }  // namespace tovela

@@ -14,7 +14,7 @@ namespace tovela {
 // control would: editing the host or the user name invalidates the session on the spot,
 // some check boxes drop a password that was entered for other conditions.
 class SettingsWindow {
-  public:
+public:
     SettingsWindow(SessionContext& session, std::string& sPassword, bool& bFoldersLoaded,
                    SettingsWindowHost& host);
 
@@ -53,8 +53,11 @@ class SettingsWindow {
     // The window became active: with host and user known but no password, the password
     // is what the user is expected to type next.
     void Form_Activate();
+    // Locks the window while the server is being asked (or a message is submitted), with
+    // the hourglass and a caption that says so; unlocking restores the caption.
+    void SetControlsEnabled(bool bEnabled);
 
-  private:
+private:
     void txtTovelaHost_Change();
     void txtUsuario_Change();
     void chkSSL_Click();
@@ -63,6 +66,8 @@ class SettingsWindow {
     void optBlackList_Click();
     void optWhiteList_Click();
     void ForgetPassword();
+
+    std::string sSavedCaption_;
 
     TextBox* FindTextBox(ControlId id);
     CheckBox* FindCheckBox(ControlId id);

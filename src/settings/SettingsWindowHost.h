@@ -12,7 +12,7 @@ inline constexpr int kStyleInformation = 64;
 // What the settings window needs from the main form: the program's one message box, the
 // closing animation towards the notification area and the working-set trim.
 class SettingsWindowHost {
-  public:
+public:
     virtual ~SettingsWindowHost() = default;
     // An empty title means the application title with its version.
     virtual void ShowMessage(std::string_view text, int style, std::string_view title) = 0;

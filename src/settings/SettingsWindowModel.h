@@ -62,10 +62,12 @@ struct OptionButton {
 struct Label {
     std::string caption{};
     std::string tip{};
+    bool enabled = true;
 };
 
 struct Frame {
     std::string caption{};
+    bool enabled = true;
 };
 
 struct Button {
@@ -79,6 +81,8 @@ struct Button {
 struct SettingsWindowModel {
     std::string caption{};
     bool visible = true;
+    // The hourglass pointer while the server is being asked.
+    bool busyPointer = false;
     WindowState windowState = WindowState::Normal;
     ControlId focused = ControlId::None;
     ControlId active = ControlId::None;

@@ -71,7 +71,7 @@ constexpr std::string_view kBase64Alphabet =
 
 // Collects bytes and writes a Base64 character for every six bits.
 class Base64Writer {
-  public:
+public:
     explicit Base64Writer(std::size_t byteCount) { out_.reserve((byteCount + 2) / 3 * 4); }
 
     void Put(unsigned char byte) {
@@ -96,7 +96,7 @@ class Base64Writer {
         return std::move(out_);
     }
 
-  private:
+private:
     // Writes the top `n` sextets of the 24-bit group.
     void PutSextets(int n) {
         for (int i = 0; i < n; ++i)

@@ -12,7 +12,7 @@ namespace tovela::testing {
 
 // An in-memory settings area that also remembers the order of writes.
 class FakeSettingsStore final : public SettingsStore {
-  public:
+public:
     using Key = std::tuple<std::string, std::string, std::string>;
 
     std::optional<std::string> GetSetting(std::string_view app, std::string_view section,

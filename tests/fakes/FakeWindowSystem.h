@@ -9,9 +9,9 @@ namespace tovela::testing {
 
 // Mailbox windows that exist only as handles; tests deliver messages to their sinks.
 class FakeWindowSystem final : public WindowSystem {
-  public:
+public:
     class Window final : public MailboxWindow {
-      public:
+    public:
         Window(FakeWindowSystem& owner, MailboxSink& sink, std::uintptr_t handle)
             : owner_(owner), sink_(sink), handle_(handle) {
             owner_.live.push_back(this);
@@ -20,7 +20,7 @@ class FakeWindowSystem final : public WindowSystem {
         std::uintptr_t Handle() const override { return handle_; }
         MailboxSink& sink() { return sink_; }
 
-      private:
+    private:
         FakeWindowSystem& owner_;
         MailboxSink& sink_;
         std::uintptr_t handle_;

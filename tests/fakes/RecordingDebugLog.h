@@ -9,7 +9,7 @@
 namespace tovela::testing {
 
 class RecordingDebugLog final : public DebugLog {
-  public:
+public:
     void Write(std::string_view line) override { lines.emplace_back(line); }
 
     bool Has(const std::string& line) const {

@@ -40,7 +40,7 @@ inline std::string ReadText(const std::filesystem::path& file) {
 
 // One run of the real program with its own environment.
 class ProgramRun {
-  public:
+public:
     ProgramRun(const std::vector<std::string>& args,
                const std::map<std::string, std::string>& env) {
         std::vector<std::string> argStrings{TOVELA_NOTIFIER_EXE};
@@ -92,7 +92,7 @@ class ProgramRun {
         return exitStatus_;
     }
 
-  private:
+private:
     pid_t pid_ = -1;
     std::optional<int> exitStatus_;
 };

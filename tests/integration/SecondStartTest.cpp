@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 // Two real processes of the program with their own profile: the second start hands its
 // command line to the first and ends, the first traces what arrived.
 class SecondStartTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         root = fs::temp_directory_path() / ("tovela-it-" + std::to_string(getpid()));
         fs::remove_all(root);

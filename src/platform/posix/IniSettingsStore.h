@@ -13,7 +13,7 @@ namespace tovela::posix {
 // value stays on its line. Each save rewrites the file through a temporary and a rename,
 // so a crash never leaves half a file.
 class IniSettingsStore final : public SettingsStore {
-  public:
+public:
     explicit IniSettingsStore(std::string configFolder) : folder_(std::move(configFolder)) {}
 
     std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
@@ -28,7 +28,7 @@ class IniSettingsStore final : public SettingsStore {
     static Entries Parse(std::string_view content, std::string_view section);
     static std::string Format(const Entries& entries, std::string_view section);
 
-  private:
+private:
     std::string FilePath(std::string_view app, std::string_view section) const;
     std::string folder_;
 };

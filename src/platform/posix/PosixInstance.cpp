@@ -45,7 +45,7 @@ bool PosixSingleInstance::SendCopyData(std::uint32_t kind,
 }
 
 class PosixMailboxWindow final : public MailboxWindow {
-  public:
+public:
     PosixMailboxWindow(PosixWindowSystem& owner, MailboxSink& sink)
         : owner_(owner), sink_(sink), handle_(owner.nextHandle_++) {
         if (!owner_.socketServed_) Listen();
@@ -59,7 +59,7 @@ class PosixMailboxWindow final : public MailboxWindow {
     }
     std::uintptr_t Handle() const override { return handle_; }
 
-  private:
+private:
     void Listen() {
         path_ = MailboxSocketPath();
         sockaddr_un address = {};

@@ -8,12 +8,12 @@ namespace tovela::posix {
 
 // The running instance holds a lock on a file in the runtime folder for its whole life.
 class PosixSingleInstance final : public SingleInstance {
-  public:
+public:
     ~PosixSingleInstance() override;
     bool PrevInstance() override;
     bool SendCopyData(std::uint32_t kind, const std::optional<std::string>& payload) override;
 
-  private:
+private:
     int lockFd_ = -1;
     bool checked_ = false;
     bool previous_ = false;
@@ -23,12 +23,12 @@ class PosixSingleInstance final : public SingleInstance {
 // appointment icon) exist only as handles, as their Windows twins are never the one a
 // second start finds first.
 class PosixWindowSystem final : public WindowSystem {
-  public:
+public:
     explicit PosixWindowSystem(EventLoop& loop) : loop_(loop) {}
     std::unique_ptr<MailboxWindow> CreateMailboxWindow(MailboxSink& sink) override;
     void HideFromTaskList() override {}
 
-  private:
+private:
     friend class PosixMailboxWindow;
     EventLoop& loop_;
     bool socketServed_ = false;

@@ -1,8 +1,12 @@
 #include <malloc.h>
 #include <time.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/Platform.h"
 #include "platform/posix/EventLoop.h"
+#include "platform/posix/Factories.h"
 #include "platform/posix/IniSettingsStore.h"
 #include "platform/posix/PosixInstance.h"
 
@@ -10,24 +14,56 @@ namespace tovela {
 namespace {
 
 class PosixClock final : public Clock {
-  public:
-    LocalDateTime Now() override {
-        time_t now = time(nullptr);
-        tm local = {};
-        localtime_r(&now, &local);
-        return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                local.tm_hour,        local.tm_min,     local.tm_sec};
+public:
+    std::int64_t NowUtcMs() override {
+        timespec now = {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+    }
+    std::uint32_t TickCount() override {
+        timespec now = {};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000 +
+                                          static_cast<std::uint64_t>(now.tv_nsec) / 1'000'000);
     }
 };
 
+// The zone of TZ or /etc/localtime, daylight saving included.
+class PosixTimeZone final : public TimeZone {
+public:
+    int BiasMinutes(std::int64_t utcSeconds) override {
+        time_t t = static_cast<time_t>(utcSeconds);
+        tm local = {};
+        if (!localtime_r(&t, &local)) return 0;
+        return static_cast<int>(-local.tm_gmtoff / 60);
+    }
+};
+
+// The loop owns the timers; the platform hands them out as a service of their own.
+class LoopTimers final : public TimerService {
+public:
+    explicit LoopTimers(posix::EventLoop& loop) : loop_(loop) {}
+    std::uint32_t SetTimer(std::uint32_t id, std::uint32_t ms, std::function<void()> cb) override {
+        return loop_.SetTimer(id, ms, std::move(cb));
+    }
+    bool KillTimer(std::uint32_t id) override { return loop_.KillTimer(id); }
+
+private:
+    posix::EventLoop& loop_;
+};
+
 class PosixSystemInfo final : public SystemInfo {
-  public:
+public:
     // The program's rules ask about the Windows family; Linux answers as a current NT.
     OsVersion GetVersion() override { return {}; }
     void EmptyWorkingSet() override { malloc_trim(0); }
     std::string UserDataFolder() override {
         return posix::IniSettingsStore::DefaultConfigFolder() + "/NotificadorTovela";
     }
+    std::string SystemErrorText(std::uint32_t code) override {
+        return code == 0 ? std::string() : std::string(std::strerror(static_cast<int>(code)));
+    }
+    std::uint32_t LastError() override { return static_cast<std::uint32_t>(errno); }
 };
 
 // The arguments joined as one command line; an argument with a blank is quoted, as a
@@ -49,12 +85,16 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
     auto platform = std::make_unique<Platform>();
     auto loop = std::make_unique<posix::EventLoop>();
     platform->windows = std::make_unique<posix::PosixWindowSystem>(*loop);
+    platform->timers = std::make_unique<LoopTimers>(*loop);
     platform->loop = std::move(loop);
     platform->clock = std::make_unique<PosixClock>();
+    platform->timeZone = std::make_unique<PosixTimeZone>();
     platform->settings =
         std::make_unique<posix::IniSettingsStore>(posix::IniSettingsStore::DefaultConfigFolder());
     platform->instance = std::make_unique<posix::PosixSingleInstance>();
     platform->system = std::make_unique<PosixSystemInfo>();
+    platform->xml = posix::CreateXmlFactory();
+    platform->http = posix::CreateHttpFactory();
     platform->commandLine = JoinArguments(argc, argv);
     return platform;
 }

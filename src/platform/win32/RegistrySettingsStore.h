@@ -8,7 +8,7 @@ namespace tovela::win32 {
 // key: where the classic runtime's settings functions keep them, so stored values of
 // earlier installations are found.
 class RegistrySettingsStore final : public SettingsStore {
-  public:
+public:
     std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
                                           std::string_view key) override;
     void SaveSetting(std::string_view app, std::string_view section, std::string_view key,

@@ -16,7 +16,7 @@ constexpr const wchar_t* kOldProcProperty = L"OldWindowProc";
 LRESULT CALLBACK HookWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 class Win32MailboxWindow final : public MailboxWindow {
-  public:
+public:
     explicit Win32MailboxWindow(MailboxSink& sink) : sink_(sink) {
         taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
         hwnd_ = CreateWindowExW(0, kMailboxClass, kMailboxTitle, 0, 0, 0, 0, 0, nullptr, nullptr,
@@ -66,7 +66,7 @@ class Win32MailboxWindow final : public MailboxWindow {
         return CallOld(msg, wp, lp);
     }
 
-  private:
+private:
     LRESULT CallOld(UINT msg, WPARAM wp, LPARAM lp) {
         auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd_, kOldProcProperty));
         return old ? CallWindowProcW(old, hwnd_, msg, wp, lp) : DefWindowProcW(hwnd_, msg, wp, lp);

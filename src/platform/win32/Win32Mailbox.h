@@ -8,19 +8,19 @@ namespace tovela::win32 {
 // A named mutex tells whether the program already runs in this session; the request then
 // goes to the running instance's "KVTTrayIconWnd" window.
 class Win32SingleInstance final : public SingleInstance {
-  public:
+public:
     ~Win32SingleInstance() override;
     bool PrevInstance() override;
     bool SendCopyData(std::uint32_t kind, const std::optional<std::string>& payload) override;
 
-  private:
+private:
     void* mutex_ = nullptr;
     bool checked_ = false;
     bool previous_ = false;
 };
 
 class Win32WindowSystem final : public WindowSystem {
-  public:
+public:
     std::unique_ptr<MailboxWindow> CreateMailboxWindow(MailboxSink& sink) override;
     void HideFromTaskList() override {}
 };

@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class IniSettingsStoreTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         folder = fs::temp_directory_path() / ("tovela-ini-" + std::to_string(getpid()));
         fs::remove_all(folder);

@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class RecordingSink final : public MailboxSink {
-  public:
+public:
     explicit RecordingSink(EventLoop& loop) : loop_(loop) {}
     std::intptr_t OnCopyData(std::uint32_t kind, const std::optional<std::string>& text) override {
         received.push_back({kind, text});
@@ -32,12 +32,12 @@ class RecordingSink final : public MailboxSink {
     std::vector<MailboxRequest> received;
     std::size_t expected = 1;
 
-  private:
+private:
     EventLoop& loop_;
 };
 
 class MailboxSocketTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         runtime = fs::temp_directory_path() / ("tovela-runtime-" + std::to_string(getpid()));
         fs::remove_all(runtime);

@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class FileDebugLogTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
                  ("tovela-debuglog-" +

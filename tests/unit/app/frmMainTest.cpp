@@ -9,7 +9,7 @@ namespace tovela {
 namespace {
 
 class frmMainTest : public ::testing::Test {
-  protected:
+protected:
     std::size_t IndexOf(const std::string& line) const {
         for (std::size_t i = 0; i < log.lines.size(); ++i) {
             if (log.lines[i] == line) return i;
@@ -21,6 +21,8 @@ class frmMainTest : public ::testing::Test {
         fakes.settings->Put("TovelaHost", "mail.example.com");
         fakes.settings->Put("Username", "user");
         fakes.settings->Put("Password", "text:pw");
+        // The server cannot be reached: the first check fails.
+        fakes.http->script.push_back(testing::HttpReply::Failure(kInetResourceNotFound, "not found"));
     }
 
     testing::FakePlatform fakes;
@@ -81,6 +83,10 @@ TEST_F(frmMainTest, CompleteCredentialsRunTheFirstCheck) {
     EXPECT_EQ(fakes.settings->Value("Password"),
               StoredPasswordForm("pw", form.settings.Model().chkWebmailLogin));
     EXPECT_FALSE(form.settings.Model().visible);
+    // A failed first check polls again after the retry interval.
+    ASSERT_EQ(fakes.timers->active.count(1684), 1u);
+    EXPECT_EQ(fakes.timers->active.at(1684).milliseconds, 10'000u);
+    EXPECT_EQ(fakes.http->calls.at(0).method, "OPTIONS");
 }
 
 TEST_F(frmMainTest, MailboxRequestsReachTheForm) {
@@ -99,12 +105,13 @@ TEST_F(frmMainTest, ShutdownRequestSavesRemovesTheMailboxAndQuits) {
     frmMain form(fakes.platform, &log);
     form.Form_Load("");
     fakes.settings->writes.clear();
-    fakes.clock->now = {2026, 12, 6, 9, 0, 0};
+    fakes.clock->utcMs = 1796547600000;  // 09:00:00 UTC
 
     fakes.loop->shutdown();  // SIGTERM on Linux
     fakes.loop->shutdown();  // a second request finds nothing left to do
 
     EXPECT_EQ(fakes.loop->quitCalls, 2);
+    EXPECT_TRUE(fakes.timers->active.empty());
     EXPECT_EQ(fakes.settings->writes.size(), 12u);
     EXPECT_TRUE(fakes.windows->live.empty());
     EXPECT_EQ(log.lines.back(), "\\\\\\\\\\ End: 2026/12/06 09:00:00 /////");

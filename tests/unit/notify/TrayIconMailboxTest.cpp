@@ -13,7 +13,7 @@ namespace tovela {
 namespace {
 
 class RecordingEvents final : public TrayIconEvents {
-  public:
+public:
     void OnMouseUp(MouseButton b) override { Add("MouseUp", b); }
     void OnMouseDown(MouseButton b) override { Add("MouseDown", b); }
     void OnDblClick(MouseButton b) override { Add("DblClick", b); }
@@ -39,7 +39,7 @@ class RecordingEvents final : public TrayIconEvents {
 };
 
 class TrayIconMailboxTest : public ::testing::Test {
-  protected:
+protected:
     testing::FakeWindowSystem windows;
     RecordingEvents events;
     TrayIcon icon{windows, events};

@@ -11,7 +11,7 @@ namespace tovela::testing {
 
 // Records what the window asks of the main form, with whether the window was shown then.
 class RecordingWindowHost final : public SettingsWindowHost {
-  public:
+public:
     void ShowMessage(std::string_view text, int style, std::string_view) override {
         messages.push_back(std::string(text) + " " + std::to_string(style));
     }

@@ -8,7 +8,7 @@ namespace {
 
 // A filled-in window with a captured password and a live session.
 class SettingsWindowTest : public ::testing::Test {
-  protected:
+protected:
     SettingsWindowTest() {
         f.window.SetText(ControlId::txtTovelaHost, "mail.example.com");
         f.window.SetText(ControlId::txtUsuario, "taro");

@@ -1,0 +1,82 @@
+// The main form's part of the check cycle: Comprobar, the poll timer's expiry and what a
+// response does outside the session state.
+#include "app/LocalTime.h"
+#include "app/frmMain.h"
+#include "session/SendSoap.h"
+#include "session/SoapRequests.h"
+
+namespace tovela {
+
+bool frmMain::Comprobar(bool bPorTimer) {
+    RetryInterval = 10;
+    // A tick while the user has the settings open, or any call while a check waits for the
+    // server, does nothing and counts as success so the timer keeps its normal pace.
+    if ((bPorTimer && settings.Model().visible) || bComprobando) return true;
+
+    bComprobando = true;
+    log_.Write("Comprobando");
+    settings.SetControlsEnabled(false);
+    pollTimer.Stop();
+    if (!bFoldersLoaded) ResetTables();
+
+    Clock& clock = *platform_.clock;
+    TimeZone& zone = *platform_.timeZone;
+    session.dEpochLocal = -static_cast<std::int64_t>(GetTimeZoneBias(clock, zone)) * 60;
+    std::string envelope;
+    if (session.sAuthToken.empty()) {
+        envelope = BuildLoginBatch(settings.Model().txtUsuario.text, sPassword);
+    } else {
+        const std::int64_t now = LocalNowSeconds(clock, zone);
+        const std::string today = DateText(FromLocalSeconds(now));
+        if (today != sUltimoDia) {
+            sUltimoDia = today;
+            bNewDay = true;
+        }
+        envelope = BuildSessionBatch(session, now);
+    }
+
+    SoapTransport transport{*platform_.http, clock, zone, *platform_.system, log_};
+    SoapAccount soapAccount{session, settings.Model().chkSSL.value == kChecked,
+                            settings.Model().txtUsuario.text, [this] {
+                                // A rejected login: the user must type the password again.
+                                sPassword.clear();
+                                settings.SetText(ControlId::txtPassword, "");
+                                settings.Model().txtPassword.changedMark = false;
+                                session.sAuthToken.clear();
+                            }};
+    const std::string response = SendSoap(envelope, transport, soapAccount);
+
+    bool result = false;
+    if (!response.empty()) {
+        ResponseState state{session,       account,        PollInterval,
+                            RetryInterval, bFoldersLoaded, dLastResponse};
+        ResponseServices services{*platform_.xml, clock, zone, log_, *this};
+        result = ProcessResponse(response, state, services);
+    }
+    PruneAppointments();
+    settings.SetControlsEnabled(true);
+    TrimWorkingSet();
+    bComprobando = false;
+    return result;
+}
+
+void frmMain::PollTimerProc() {
+    const bool ok = Comprobar(true);
+    pollTimer.Start(ok ? PollInterval : RetryInterval);
+}
+
+void frmMain::ShowPollInterval(std::int32_t seconds) {
+    settings.Model().lblMailPollInterval.caption = std::to_string(seconds);
+}
+
+// Filled by the tray, mailbox, calendar and integration work.
+void frmMain::ResetMainIcon() {}
+void frmMain::DeleteBriefcaseShortcut() {}
+void frmMain::RefreshBlock(const XmlNode&) {}
+void frmMain::NotifyBlocks(const XmlNode&) {}
+void frmMain::AppointmentListing(const XmlNode&) {}
+void frmMain::SummaryAndAlerts() {}
+void frmMain::ResetTables() {}
+void frmMain::PruneAppointments() {}
+
+}  // namespace tovela

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/HttpRequest.h"
+
+namespace tovela::win32 {
+
+// How long a request may take and how much it may bring back; the same defaults as the
+// Linux back end. Tests pass short ones.
+struct HttpLimits {
+    std::chrono::milliseconds connectTimeout{30'000};
+    std::chrono::milliseconds totalTimeout{120'000};
+    std::size_t maxResponseBytes = 32u << 20;
+};
+
+// An answer over maxResponseBytes; the Linux back end reports the same number.
+inline constexpr std::uint32_t kHttpResponseTooLarge = 0x800C0007;
+
+// Requests on WinHTTP. Failures map onto the numbers of the platform's request object:
+//   name not resolved, cannot connect                            -> kInetResourceNotFound
+//   connection broken, invalid answer, and a TLS handshake that
+//   fails without a certificate complaint (a port without TLS)   -> kInetDownloadFailure
+//   certificate refused                                          -> kInetInvalidCertificate
+//   answer over the size limit                                   -> kHttpResponseTooLarge
+//   anything else, time-outs included                            -> HRESULT of the WinHTTP code
+// lastDllError is the WinHTTP code; the description is WinHTTP's own message for it.
+std::unique_ptr<HttpFactory> CreateWinHttpFactory(const HttpLimits& limits);
+
+}  // namespace tovela::win32

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <fcntl.h>
+#include <httplib.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "integration/ProgramRun.h"
+
+namespace tovela::testing {
+
+// The real tovela-fake-server as a child process on a free loopback port, with its own
+// folder for the scenario, the port file, the request log and its output. Ended (and the
+// folder removed) by the destructor; it also ends on its own if the test process dies.
+class FakeServer {
+public:
+    explicit FakeServer(const nlohmann::json& scenario = nlohmann::json::object()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tovela-fake-XXXXXX");
+        if (mkdtemp(pattern.data()) == nullptr) return;
+        dir_ = pattern;
+        std::ofstream(dir_ / "scenario.json") << scenario.dump(2);
+        Start();
+        if (pid_ > 0) {
+            WaitUntil([this] { return ReadPort() || !Running(); });
+        }
+    }
+    ~FakeServer() {
+        Stop();
+        if (!dir_.empty()) std::filesystem::remove_all(dir_);
+    }
+    FakeServer(const FakeServer&) = delete;
+    FakeServer& operator=(const FakeServer&) = delete;
+
+    // True once the server listens; Output() tells why it did not.
+    bool Started() const { return port_ > 0; }
+    int Port() const { return port_; }
+    std::string HostAndPort() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::filesystem::path LogFile() const { return dir_ / "requests.log"; }
+    std::string Output() const { return ReadText(dir_ / "output.txt"); }
+
+    httplib::Result Post(const std::string& path, const std::string& body,
+                         const std::string& contentType = "application/soap+xml; charset=utf-8",
+                         const httplib::Headers& headers = {}) {
+        return Client().Post(path, headers, body, contentType);
+    }
+    httplib::Result Options(const std::string& path) { return Client().Options(path); }
+
+    // GET of an admin path when `body` is null, else POST of the body; null on failure.
+    nlohmann::json Admin(const std::string& path, const nlohmann::json& body = nullptr) {
+        httplib::Client client = Client();
+        httplib::Result result =
+            body.is_null() ? client.Get(path) : client.Post(path, body.dump(), "application/json");
+        if (!result) return nullptr;
+        return nlohmann::json::parse(result->body, nullptr, false);
+    }
+    nlohmann::json Requests() { return Admin("/admin/requests"); }
+
+    // Waits until the server has recorded at least `count` requests.
+    bool WaitForRequests(std::size_t count) {
+        return WaitUntil([&] {
+            const nlohmann::json entries = Requests();
+            return entries.is_array() && entries.size() >= count;
+        });
+    }
+
+    // Asks the server to end with SIGTERM and returns its exit code; also reaps a server that
+    // ended by itself. Kills it when it does not end in time.
+    std::optional<int> Stop() {
+        if (pid_ <= 0) return exitCode_;
+        if (Running()) kill(pid_, SIGTERM);
+        if (!WaitUntil([this] { return !Running(); }, std::chrono::seconds(10))) {
+            kill(pid_, SIGKILL);
+            WaitUntil([this] { return !Running(); });
+        }
+        pid_ = -1;
+        return exitCode_;
+    }
+
+    // True while the child process has not ended; collects its exit code when it has.
+    bool Running() {
+        if (pid_ <= 0 || exitCode_) return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
+
+private:
+    httplib::Client Client() const {
+        httplib::Client client("127.0.0.1", port_);
+        client.set_read_timeout(10, 0);
+        return client;
+    }
+
+    void Start() {
+        const std::string exe = TOVELA_FAKE_SERVER_EXE;
+        std::vector<std::string> args = {exe,
+                                         "--port",
+                                         "0",
+                                         "--port-file",
+                                         (dir_ / "port").string(),
+                                         "--scenario",
+                                         (dir_ / "scenario.json").string(),
+                                         "--log",
+                                         LogFile().string()};
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const std::string output = (dir_ / "output.txt").string();
+        const pid_t parent = getpid();
+        pid_ = fork();
+        if (pid_ == 0) {
+            // Only async-signal-safe calls between fork and exec.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (getppid() != parent) _exit(127);
+            const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd >= 0) {
+                dup2(fd, STDOUT_FILENO);
+                dup2(fd, STDERR_FILENO);
+                close(fd);
+            }
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+
+    bool ReadPort() {
+        std::ifstream in(dir_ / "port");
+        int port = 0;
+        if (in >> port && port > 0) port_ = port;
+        return port_ > 0;
+    }
+
+    std::filesystem::path dir_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+    std::optional<int> exitCode_;
+};
+
+}  // namespace tovela::testing

@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "integration/FakeServer.h"
+
+namespace tovela::testing {
+namespace {
+
+using nlohmann::json;
+
+const char* kSoap = "/service/soap";
+
+// The two envelopes of the check cycle, as the client writes them.
+std::string LoginEnvelope(const std::string& user, const std::string& escapedPassword) {
+    return "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n<Header>\r\n"
+           "  <context xmlns=\"urn:tovela\">\r\n    <session/>\r\n    <sessionId/>\r\n"
+           "    <authToken></authToken>\r\n  </context>\r\n</Header>\r\n  <Body>\r\n"
+           "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">\r\n"
+           "    <AuthRequest xmlns=\"urn:tovelaAccount\">\r\n"
+           "      <account by=\"name\">" +
+           user + "</account>\r\n      <password>" + escapedPassword +
+           "</password>\r\n      <prefs>\r\n"
+           "        <pref name=\"tovelaPrefMailPollingInterval\" />\r\n"
+           "        <pref name=\"tovelaPrefComposeFormat\" />\r\n      </prefs>\r\n"
+           "      <attrs>\r\n        <attr name=\"tovelaFeatureBriefcasesEnabled\" />\r\n"
+           "      </attrs>\r\n    </AuthRequest>\r\n"
+           "    <GetSignaturesRequest xmlns=\"urn:tovelaAccount\" />\r\n"
+           "    <GetInfoRequest xmlns=\"urn:tovelaAccount\" sections=\"props\" />\r\n"
+           "  </BatchRequest>\r\n  </Body>\r\n</Envelope>";
+}
+
+std::string SessionEnvelope(const std::string& token, bool versionSix) {
+    const std::string tag = versionSix ? "session" : "sessionId";
+    const std::string query =
+        versionSix ? "    <SearchRequest xmlns=\"urn:tovelaMail\" types=\"appointment\" "
+                     "sortBy=\"dateAsc\" calExpandInstStart=\"1\" calExpandInstEnd=\"2\" >\r\n"
+                     "  <query>appt-start: &lt;+7day AND (is:local OR is:remote)</query>\r\n"
+                     "  </SearchRequest>\r\n"
+                   : "    <GetApptSummariesRequest xmlns=\"urn:tovelaMail\" s=\"1\" e=\"2\" "
+                     "id=\"0\"/>\r\n";
+    return "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n<Header>\r\n"
+           "  <context xmlns=\"urn:tovela\">\r\n    <authToken>" +
+           token + "</authToken>\r\n    <" + tag + " id=\"\"></" + tag +
+           ">\r\n    <userAgent name=\"Tovela Notifier\" version=\"6.1.0\"/>\r\n"
+           "    <change token=\"\"/>\r\n  </context>\r\n</Header>\r\n<Body>\r\n"
+           "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">\r\n" +
+           query + "  </BatchRequest>\r\n</Body>\r\n</Envelope>";
+}
+
+std::string Between(const std::string& text, const std::string& from, const std::string& to) {
+    const std::size_t start = text.find(from);
+    if (start == std::string::npos) return {};
+    const std::size_t end = text.find(to, start + from.size());
+    return end == std::string::npos ? ""
+                                    : text.substr(start + from.size(), end - start - from.size());
+}
+
+std::string Contents(const httplib::Result& result) {
+    return result ? std::to_string(result->status) + " " + result->body : "no answer";
+}
+
+struct Login {
+    std::string token;
+    std::string session;
+};
+
+Login LogIn(FakeServer& server, const std::string& password = "demo") {
+    const auto result = server.Post(kSoap, LoginEnvelope("demo", password));
+    if (!result) return {};
+    return {Between(result->body, "<authToken>", "</authToken>"),
+            Between(result->body, "<session id=\"", "\"")};
+}
+
+TEST(FakeServerTest, LoginAnswersTheScenarioAccountAndRefusesAWrongPassword) {
+    FakeServer server(
+        json{{"account", {{"password", "p&<\"'x"}, {"id", "acct-7"}}},
+             {"prefs",
+              {{"tovelaPrefMailPollingInterval", "5m"},
+               {"tovelaPrefComposeFormat", "html"},
+               {"tovelaPrefNotAsked", "x"}}},
+             {"signatures",
+              {{{"id", "s1"}, {"name", "Work"}, {"type", "text/html"}, {"content", "<b>Hi</b>"}}}},
+             {"limits", {{"attSizeLimit", 10}, {"docSizeLimit", "20"}}}});
+    ASSERT_TRUE(server.Started()) << server.Output();
+
+    const auto ok = server.Post(kSoap, LoginEnvelope("Demo", "p&amp;&lt;&quot;&apos;x"));
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->status, 200);
+    const std::string& body = ok->body;
+    const std::string session = Between(body, "<session id=\"", "\"");
+    for (const std::string& expected :
+         {std::string("<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\">"),
+          "<context xmlns=\"urn:tovela\"><session id=\"" + session + "\">" + session + "</session>",
+          std::string("<refresh><version>8.8.15_GA</version></refresh>"),
+          "<AuthResponse xmlns=\"urn:tovelaAccount\"><authToken>" +
+              Between(body, "<authToken>", "<") + "</authToken><lifetime>",
+          "</lifetime><session id=\"" + session + "\">",
+          std::string("<pref name=\"tovelaPrefComposeFormat\">html</pref>"),
+          std::string("<pref name=\"tovelaPrefMailPollingInterval\">5m</pref>"),
+          std::string("<attr name=\"tovelaFeatureBriefcasesEnabled\">TRUE</attr>"),
+          std::string("<signature id=\"s1\" name=\"Work\"><content type=\"text/html\">"
+                      "&lt;b&gt;Hi&lt;/b&gt;</content></signature>"),
+          std::string("<GetInfoResponse xmlns=\"urn:tovelaAccount\" attSizeLimit=\"10\" "
+                      "docSizeLimit=\"20\"><id>acct-7</id>")}) {
+        EXPECT_NE(body.find(expected), std::string::npos) << expected << "\nin " << body;
+    }
+    EXPECT_FALSE(session.empty());
+    EXPECT_FALSE(Between(body, "<authToken>", "<").empty());
+    EXPECT_EQ(body.find("tovelaPrefNotAsked"), std::string::npos) << "answered a pref not asked";
+
+    const auto refused = server.Post(kSoap, LoginEnvelope("demo", "p&<x"));
+    ASSERT_TRUE(refused);
+    EXPECT_NE(refused->body.find("<soap:Envelope "), std::string::npos);
+    EXPECT_NE(refused->body.find("<soap:Text>authentication failed for demo</soap:Text>"),
+              std::string::npos)
+        << refused->body;
+    EXPECT_NE(refused->body.find("<Code>account.AUTH_FAILED</Code>"), std::string::npos);
+    EXPECT_EQ(refused->body.find("<authToken>"), std::string::npos);
+}
+
+TEST(FakeServerTest, SessionBatchEchoesTheSessionAndVersion) {
+    struct Case {
+        std::string version, tag, answer;
+    } cases[] = {{"8.8.15_GA", "session", "<SearchResponse xmlns=\"urn:tovelaMail\""},
+                 {"5.0.9", "sessionId", "<GetApptSummariesResponse xmlns=\"urn:tovelaMail\"/>"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        FakeServer server(json{{"version", c.version}, {"changeToken", 42}});
+        ASSERT_TRUE(server.Started()) << server.Output();
+        const auto login = server.Post(kSoap, LoginEnvelope("demo", "demo"));
+        ASSERT_TRUE(login);
+        const std::string token = Between(login->body, "<authToken>", "<");
+        const std::string session = Between(login->body, "<" + c.tag + " id=\"", "\"");
+        ASSERT_FALSE(session.empty()) << login->body;
+
+        const auto batch = server.Post(kSoap, SessionEnvelope(token, c.tag == "session"));
+        ASSERT_TRUE(batch);
+        EXPECT_EQ(batch->status, 200);
+        const std::string header = "<context xmlns=\"urn:tovela\"><" + c.tag + " id=\"" + session +
+                                   "\">" + session + "</" + c.tag + "><change token=\"42\"/>" +
+                                   "<refresh><version>" + c.version + "</version></refresh>";
+        EXPECT_NE(batch->body.find(header), std::string::npos) << batch->body;
+        EXPECT_NE(batch->body.find("<BatchResponse xmlns=\"urn:tovela\">" + c.answer),
+                  std::string::npos)
+            << batch->body;
+
+        const auto stranger = server.Post(kSoap, SessionEnvelope("0_forged", true));
+        EXPECT_NE(Contents(stranger).find("<soap:Text>no valid authtoken present</soap:Text>"),
+                  std::string::npos);
+    }
+}
+
+// Each scripted event hits the next request it fits once; the request after it gets `after`.
+TEST(FakeServerTest, ScriptedEventsHitOnceThenTheServerAnswersNormally) {
+    const std::string normal = "<BatchResponse xmlns=\"urn:tovela\">";
+    struct Case {
+        const char* name;
+        json script;
+        bool login;  // the request is a login; otherwise a session batch
+        int status;
+        std::string expected, after;
+    } cases[] = {
+        {"authFailed", {{"authFailed", true}}, true, 500, "AUTH_FAILED", normal},
+        {"expired",
+         {{"sessionFault", "expired"}},
+         false,
+         500,
+         "<soap:Text>auth credentials have expired</soap:Text>",
+         "no valid authtoken present"},
+        {"invalid",
+         {{"sessionFault", "invalid"}},
+         false,
+         500,
+         "<soap:Text>no valid authtoken present</soap:Text>",
+         normal},
+        {"fault",
+         {{"fault", {{"text", "mailbox locked"}, {"code", "mail.LOCKED"}}}},
+         false,
+         500,
+         "<soap:Text>mailbox locked</soap:Text><",
+         normal},
+        {"htmlPage", {{"htmlPage", "<html>down</html>"}}, true, 200, "<html>down</html>", normal},
+        {"nextResponse",
+         {{"nextResponse", {{"status", 502}, {"contentType", "text/plain"}, {"body", "gateway"}}}},
+         false,
+         502,
+         "gateway",
+         normal},
+    };
+    FakeServer server;
+    ASSERT_TRUE(server.Started()) << server.Output();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Login login = LogIn(server);
+        ASSERT_FALSE(login.token.empty());
+        ASSERT_TRUE(server.Admin("/admin/script", c.script).contains("authFailed"));
+        const std::string request =
+            c.login ? LoginEnvelope("demo", "demo") : SessionEnvelope(login.token, true);
+        const auto hit = server.Post(kSoap, request);
+        ASSERT_TRUE(hit);
+        EXPECT_EQ(hit->status, c.status);
+        EXPECT_NE(hit->body.find(c.expected), std::string::npos) << hit->body;
+        EXPECT_NE(Contents(server.Post(kSoap, request)).find(c.after), std::string::npos);
+    }
+
+    // A new session is announced once; the batches after it keep the new id.
+    const Login login = LogIn(server);
+    server.Admin("/admin/script", {{"newSession", true}});
+    const std::string renewed = Contents(server.Post(kSoap, SessionEnvelope(login.token, true)));
+    const std::string fresh = Between(renewed, "<session id=\"", "\"");
+    EXPECT_NE(fresh, login.session);
+    EXPECT_FALSE(fresh.empty()) << renewed;
+    EXPECT_NE(Contents(server.Post(kSoap, SessionEnvelope(login.token, true)))
+                  .find("<session id=\"" + fresh + "\">"),
+              std::string::npos);
+}
+
+TEST(FakeServerTest, ScriptedConditionsHoldUntilCleared) {
+    FakeServer server;
+    ASSERT_TRUE(server.Started()) << server.Output();
+    server.Admin("/admin/script",
+                 {{"optionsRefusal", 405}, {"refer", "mail2.example.test:8443"}, {"delayMs", 300}});
+    for (int i = 0; i < 2; ++i) {
+        const auto probe = server.Options(kSoap);
+        ASSERT_TRUE(probe);
+        EXPECT_EQ(probe->status, 405);
+        EXPECT_EQ(probe->reason, "Method Not Allowed");
+        const auto started = std::chrono::steady_clock::now();
+        const std::string referral = Contents(server.Post(kSoap, LoginEnvelope("demo", "demo")));
+        EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
+        EXPECT_NE(referral.find("<refer>mail2.example.test:8443</refer>"), std::string::npos)
+            << referral;
+        EXPECT_EQ(referral.find("<authToken>"), std::string::npos);
+        EXPECT_EQ(referral.find("<session"), std::string::npos) << "a referral opens no session";
+    }
+    server.Admin("/admin/script",
+                 {{"optionsRefusal", nullptr}, {"refer", nullptr}, {"delayMs", nullptr}});
+    EXPECT_EQ(server.Options(kSoap)->status, 200);
+    EXPECT_FALSE(LogIn(server).token.empty());
+}
+
+TEST(FakeServerTest, RequestLogRecordsServicePathsButNotAdmin) {
+    FakeServer server;
+    ASSERT_TRUE(server.Started()) << server.Output();
+    server.Post(kSoap, "<Envelope>é</Envelope>", "text/xml", {{"X-Probe", "1"}});
+    server.Admin("/admin/state");
+    server.Post("/service/upload?fmt=raw", "bytes", "application/octet-stream");
+
+    const json fromAdmin = server.Requests();
+    std::vector<json> fromFile;
+    std::istringstream lines(ReadText(server.LogFile()));
+    for (std::string line; std::getline(lines, line);) fromFile.push_back(json::parse(line));
+    for (const json& entries : {fromAdmin, json(fromFile)}) {
+        ASSERT_EQ(entries.size(), 2u) << entries.dump(1);
+        const json& soap = entries[0];
+        EXPECT_EQ(soap["method"], "POST");
+        EXPECT_EQ(soap["path"], kSoap);
+        EXPECT_EQ(soap["body"], "<Envelope>é</Envelope>");
+        EXPECT_EQ(soap["headers"]["X-Probe"], "1");
+        EXPECT_EQ(soap["headers"]["Host"], server.HostAndPort());
+        EXPECT_FALSE(soap["headers"].contains("REMOTE_ADDR"));
+        EXPECT_EQ(soap["status"], 500);  // no token: a fault
+        EXPECT_FALSE(soap["time"].get<std::string>().empty());
+        EXPECT_EQ(entries[1]["path"], "/service/upload");
+        EXPECT_EQ(entries[1]["target"], "/service/upload?fmt=raw");
+        EXPECT_EQ(entries[1]["status"], 404);
+    }
+}
+
+TEST(FakeServerTest, AdminChangesTakeEffectAndResetRestoresTheStart) {
+    FakeServer server(json{{"prefs", {{"tovelaPrefMailPollingInterval", "30s"}}}});
+    ASSERT_TRUE(server.Started()) << server.Output();
+    server.Post(kSoap, "x");
+
+    const json changed =
+        server.Admin("/admin/scenario", {{"account", {{"password", "new"}}},
+                                         {"version", "7.1.4_GA_2555"},
+                                         {"prefs", {{"tovelaPrefMailPollingInterval", "5m"}}}});
+    EXPECT_EQ(changed["account"]["user"], "demo") << "a change replaced more than it named";
+    EXPECT_TRUE(LogIn(server, "demo").token.empty());
+    const std::string login = Contents(server.Post(kSoap, LoginEnvelope("demo", "new")));
+    EXPECT_NE(login.find(">5m</pref>"), std::string::npos) << login;
+    EXPECT_NE(login.find("<version>7.1.4_GA_2555</version>"), std::string::npos);
+
+    EXPECT_TRUE(server.Admin("/admin/scenario", {{"pref", {{"a", "1"}}}}).contains("error"));
+    EXPECT_TRUE(server.Admin("/admin/script", {{"sessionFault", "later"}}).contains("error"));
+    EXPECT_EQ(server.Admin("/admin/state")["scenario"]["account"]["password"], "new");
+
+    server.Admin("/admin/reset", json::object());
+    EXPECT_EQ(server.Requests(), json::array());
+    EXPECT_FALSE(LogIn(server, "demo").token.empty());
+    EXPECT_EQ(server.Admin("/admin/state")["sessions"].size(), 1u);
+}
+
+TEST(FakeServerTest, EndsCleanlyOnShutdownAndOnSigtermEvenDuringASlowAnswer) {
+    FakeServer first;
+    ASSERT_TRUE(first.Started()) << first.Output();
+    EXPECT_EQ(first.Output().rfind("listening " + first.HostAndPort() + "\n", 0), 0u)
+        << first.Output();
+    EXPECT_EQ(first.Admin("/admin/shutdown", json::object())["stopping"], true);
+    EXPECT_TRUE(WaitUntil([&] { return !first.Running(); }));
+    EXPECT_EQ(first.Stop(), std::optional<int>(0));
+
+    FakeServer second;
+    ASSERT_TRUE(second.Started()) << second.Output();
+    second.Admin("/admin/script", {{"delayMs", 600000}});
+    std::thread slow([&] { second.Post(kSoap, LoginEnvelope("demo", "demo")); });
+    EXPECT_TRUE(second.WaitForRequests(1));
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(second.Stop(), std::optional<int>(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    slow.join();
+}
+
+}  // namespace
+}  // namespace tovela::testing
