@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds the Linux program if needed and runs it in a scratch profile with tracing on,
-# then hands it a mailto: link from a second start, the way a browser would. Ctrl+C ends it.
+# The program's main job, against the bundled fake server: it probes the server, logs in and
+# keeps polling, while a second start hands it a mailto: link the way a browser would.
+# Everything runs in a scratch profile with tracing on. Ctrl+C ends it (when run in a terminal).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target tovela_notifier
+cmake --build --preset linux --target tovela_notifier tovela_fake_server
 
 profile=$(mktemp -d /tmp/tovela-demo.XXXXXX)
 export HOME="$profile" XDG_CONFIG_HOME="$profile/config" XDG_RUNTIME_DIR="$profile/run"
@@ -15,19 +16,41 @@ chmod 700 "$XDG_RUNTIME_DIR"
 trace="$XDG_CONFIG_HOME/NotificadorTovela/debug.log"
 : > "$trace"
 
+server=build/linux/tools/fake-server/tovela-fake-server
 exe=build/linux/src/tovela-notifier
+
+"$server" --port 0 --port-file "$profile/port" --scenario tools/fake-server/scenarios/demo.json \
+  --log "$profile/requests.log" > "$profile/server.out" 2>&1 &
+server_pid=$!
+first=""
+cleanup() {
+  [ -n "$first" ] && kill -TERM "$first" 2>/dev/null && wait "$first" 2>/dev/null
+  kill -TERM "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null
+  echo
+  echo "--- trace ($trace)"
+  cut -c1-110 "$trace"   # Base64 exchange lines are long: shortened here
+  echo "--- settings ($XDG_CONFIG_HOME/NotificadorTovela/Settings.ini)"
+  cat "$XDG_CONFIG_HOME/NotificadorTovela/Settings.ini"
+}
+trap cleanup EXIT
+
+for _ in $(seq 100); do [ -s "$profile/port" ] && break; sleep 0.1; done
+port=$(cat "$profile/port")
+echo "Fake server on 127.0.0.1:$port (account demo/demo)."
+printf '[Settings]\nTovelaHost=127.0.0.1:%s\nHTTPS=0\nUsername=demo\nPassword=text:demo\n' "$port" \
+  > "$XDG_CONFIG_HOME/NotificadorTovela/Settings.ini"
+
 "$exe" &
 first=$!
-trap 'kill -TERM $first 2>/dev/null; wait $first 2>/dev/null; echo; echo "--- trace ($trace)"; cat "$trace"' EXIT
+for _ in $(seq 100); do grep -q '"method":"POST"' "$profile/requests.log" 2>/dev/null && break; sleep 0.1; done
+echo "The program probed the server and logged in:"
+grep -o '"method":"[A-Z]*","path":"[^"]*"' "$profile/requests.log" | sed 's/^/  /'
 
-until [ -S "$XDG_RUNTIME_DIR/NotificadorTovela/mailbox.sock" ]; do sleep 0.1; done
-echo "Running instance is up (pid $first). A second start hands over a mailto: link:"
+echo "A second start hands over a mailto: link and ends:"
 "$exe" "mailto:someone@example.com?subject=Hello"
-"$exe" /settings
-sleep 0.5
-echo "--- settings stored in $XDG_CONFIG_HOME/NotificadorTovela/Settings.ini"
-cat "$XDG_CONFIG_HOME/NotificadorTovela/Settings.ini"
+grep -m1 'OnAbreTovela' "$trace" | sed 's/^/  /'
+
 if [ -t 0 ]; then
-  echo "Press Ctrl+C to end the program."
-  wait $first
+  echo "The program keeps polling every 30 s; press Ctrl+C to end it."
+  wait "$first"
 fi

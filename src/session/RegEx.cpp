@@ -106,9 +106,7 @@ const WideRegex* Compile(PatternCache& cache, std::string_view pattern, bool ign
                      boost::regex_constants::no_mod_s;
         if (ignoreCase) flags |= boost::regex_constants::icase;
         try {
-            // Boost refuses an empty expression; the empty group matches everywhere as
-            // an empty pattern does in the scripting dialect.
-            cache.regex.assign(pattern.empty() ? std::wstring(L"(?:)") : ToWide(pattern), flags);
+            cache.regex.assign(ToWide(pattern), flags);
             cache.valid = true;
         } catch (...) {
             cache.valid = false;
@@ -118,6 +116,7 @@ const WideRegex* Compile(PatternCache& cache, std::string_view pattern, bool ign
 }
 
 using WideMatch = boost::match_results<std::wstring::const_iterator>;
+using WideMatches = boost::regex_iterator<std::wstring::const_iterator, wchar_t, FoldingTraits>;
 
 void AppendExpansion(std::wstring& out, const std::wstring& replacement, const WideMatch& match) {
     const std::size_t groups = match.size();  // the whole match plus every group
@@ -167,10 +166,7 @@ std::string RegExReplace(std::string_view pattern, std::string_view text,
         std::wstring out;
         auto copied = wide.cbegin();
         bool matched = false;
-        for (boost::regex_iterator<std::wstring::const_iterator, wchar_t, FoldingTraits>
-                 it(wide.cbegin(), wide.cend(), *regex),
-             end;
-             it != end; ++it) {
+        for (WideMatches it(wide.cbegin(), wide.cend(), *regex), end; it != end; ++it) {
             matched = true;
             out.append(copied, (*it)[0].first);
             AppendExpansion(out, with, *it);

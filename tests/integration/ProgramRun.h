@@ -97,4 +97,47 @@ private:
     std::optional<int> exitStatus_;
 };
 
+// A scratch user profile: its own config and runtime folders, tracing switched on.
+class TestProfile {
+public:
+    explicit TestProfile(const std::string& name) {
+        root = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()));
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root / "config" / "NotificadorTovela");
+        std::filesystem::create_directories(root / "run");
+        std::filesystem::permissions(root / "run", std::filesystem::perms::owner_all);
+        env = {{"HOME", root.string()},
+               {"XDG_CONFIG_HOME", (root / "config").string()},
+               {"XDG_RUNTIME_DIR", (root / "run").string()},
+               {"TZ", "Asia/Tokyo"}};
+        std::ofstream(TraceFile()).close();
+    }
+    ~TestProfile() { std::filesystem::remove_all(root); }
+    TestProfile(const TestProfile&) = delete;
+    TestProfile& operator=(const TestProfile&) = delete;
+
+    std::filesystem::path TraceFile() const {
+        return root / "config" / "NotificadorTovela" / "debug.log";
+    }
+    std::filesystem::path SettingsFile() const {
+        return root / "config" / "NotificadorTovela" / "Settings.ini";
+    }
+    std::string Trace() const { return ReadText(TraceFile()); }
+    bool TraceHas(const std::string& line) const {
+        return WaitUntil([&] { return Trace().find(line + "\n") != std::string::npos; });
+    }
+    bool MailboxOpen() const {
+        return WaitUntil([&] {
+            return std::filesystem::exists(root / "run" / "NotificadorTovela" / "mailbox.sock");
+        });
+    }
+    void WriteSettings(const std::string& lines) const {
+        std::ofstream(SettingsFile()) << "[Settings]\n" << lines;
+    }
+
+    std::filesystem::path root;
+    std::map<std::string, std::string> env;
+};
+
 }  // namespace tovela::testing
+

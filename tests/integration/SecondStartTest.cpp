@@ -11,37 +11,19 @@ namespace fs = std::filesystem;
 // command line to the first and ends, the first traces what arrived.
 class SecondStartTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root = fs::temp_directory_path() / ("tovela-it-" + std::to_string(getpid()));
-        fs::remove_all(root);
-        fs::create_directories(root / "config" / "NotificadorTovela");
-        fs::create_directories(root / "run");
-        fs::permissions(root / "run", fs::perms::owner_all);
-        env = {{"HOME", root.string()},
-               {"XDG_CONFIG_HOME", (root / "config").string()},
-               {"XDG_RUNTIME_DIR", (root / "run").string()}};
-        log = root / "config" / "NotificadorTovela" / "debug.log";
-        std::ofstream(log).close();  // switches tracing on
-    }
-    void TearDown() override { fs::remove_all(root); }
+    bool LogHas(const std::string& line) { return profile.TraceHas(line); }
+    bool MailboxOpen() { return profile.MailboxOpen(); }
 
-    bool LogHas(const std::string& line) {
-        return WaitUntil([&] { return ReadText(log).find(line + "\n") != std::string::npos; });
-    }
-    bool MailboxOpen() {
-        return WaitUntil(
-            [&] { return fs::exists(root / "run" / "NotificadorTovela" / "mailbox.sock"); });
-    }
-
-    fs::path root;
-    fs::path log;
-    std::map<std::string, std::string> env;
+    TestProfile profile{"tovela-it"};
+    const fs::path& root = profile.root;
+    const std::map<std::string, std::string>& env = profile.env;
+    std::string ReadLog() { return profile.Trace(); }
 };
 
 TEST_F(SecondStartTest, RequestsReachTheRunningInstanceAndTheSecondStartEnds) {
     ProgramRun first({}, env);
     ASSERT_TRUE(first.Started());
-    ASSERT_TRUE(MailboxOpen()) << "the first instance never opened its mailbox\n" << ReadText(log);
+    ASSERT_TRUE(MailboxOpen()) << "the first instance never opened its mailbox\n" << ReadLog();
 
     struct Start {
         std::vector<std::string> args;
@@ -57,13 +39,13 @@ TEST_F(SecondStartTest, RequestsReachTheRunningInstanceAndTheSecondStartEnds) {
         ProgramRun second(start.args, env);
         ASSERT_TRUE(second.Started());
         EXPECT_EQ(second.WaitForExit(), std::optional<int>(0)) << "the second start did not end";
-        EXPECT_TRUE(LogHas(start.traced)) << ReadText(log);
+        EXPECT_TRUE(LogHas(start.traced)) << ReadLog();
     }
     EXPECT_TRUE(LogHas("AppPrev"));
 
     first.Signal(SIGTERM);
     EXPECT_EQ(first.WaitForExit(), std::optional<int>(0));
-    const std::string trace = ReadText(log);
+    const std::string trace = ReadLog();
     EXPECT_NE(trace.find("SaveTNSettings.Exit\n\\\\\\\\\\ End: "), std::string::npos) << trace;
     // The start-up save created every key with its default.
     const std::string ini = ReadText(root / "config" / "NotificadorTovela" / "Settings.ini");
@@ -81,7 +63,7 @@ TEST_F(SecondStartTest, SecondStartEndsWhenTheMailboxIsGone) {
     EXPECT_EQ(second.WaitForExit(), std::optional<int>(0));
     first.Signal(SIGINT);
     EXPECT_EQ(first.WaitForExit(), std::optional<int>(0));
-    EXPECT_EQ(ReadText(log).find("OnAbreTovela"), std::string::npos);
+    EXPECT_EQ(ReadLog().find("OnAbreTovela"), std::string::npos);
 }
 
 }  // namespace

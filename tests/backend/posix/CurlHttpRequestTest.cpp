@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -127,7 +128,13 @@ Exchange SendOnce(const HttpLimits& limits, std::string_view method, const std::
     return exchange;
 }
 
-TEST(CurlHttpRequest, SendsTheRequestAsTheServerExpectsIt) {
+class CurlHttpRequestTest : public ::testing::Test {
+protected:
+    // Loopback requests must not go to a proxy that the environment names.
+    static void SetUpTestSuite() { setenv("no_proxy", "127.0.0.1", 1); }
+};
+
+TEST_F(CurlHttpRequestTest, SendsTheRequestAsTheServerExpectsIt) {
     // Long enough (over 1 MiB) that the library would otherwise ask for "100 Continue".
     std::string envelope = "<soap:Envelope xmlns:soap=\"x\">";
     while (envelope.size() <= (1u << 20)) envelope += "件名：会議の予定 ";
@@ -160,7 +167,7 @@ TEST(CurlHttpRequest, SendsTheRequestAsTheServerExpectsIt) {
     }
 }
 
-TEST(CurlHttpRequest, GivesBackStatusStatusTextAndBody) {
+TEST_F(CurlHttpRequestTest, GivesBackStatusStatusTextAndBody) {
     auto reply = [](std::string statusLine, std::string body) {
         return statusLine + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
                body;
@@ -190,7 +197,7 @@ TEST(CurlHttpRequest, GivesBackStatusStatusTextAndBody) {
     }
 }
 
-TEST(CurlHttpRequest, NumbersTransportFailuresAsThePlatformDoes) {
+TEST_F(CurlHttpRequestTest, NumbersTransportFailuresAsThePlatformDoes) {
     RawServer truncated("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part");
     Exchange refused =
         SendOnce(QuickLimits(), "OPTIONS",
@@ -212,7 +219,7 @@ TEST(CurlHttpRequest, NumbersTransportFailuresAsThePlatformDoes) {
     EXPECT_EQ(badUrl.request->Error().number, kHttpInvalidUrl);
 }
 
-TEST(CurlHttpRequest, GivesUpAtTheTimeLimit) {
+TEST_F(CurlHttpRequestTest, GivesUpAtTheTimeLimit) {
     std::mutex mutex;
     std::condition_variable released;
     bool done = false;
@@ -234,7 +241,7 @@ TEST(CurlHttpRequest, GivesUpAtTheTimeLimit) {
     EXPECT_EQ(exchange.request->Error().number, kHttpTimedOut);
 }
 
-TEST(CurlHttpRequest, RefusesAnswersOverTheSizeLimit) {
+TEST_F(CurlHttpRequestTest, RefusesAnswersOverTheSizeLimit) {
     constexpr std::size_t kLimit = 1000;
     struct Case {
         const char* name;
@@ -296,7 +303,7 @@ struct SelfSigned {
     X509* cert = nullptr;
 };
 
-TEST(CurlHttpRequest, RefusesConnectionsThatAreNotProperlySecure) {
+TEST_F(CurlHttpRequestTest, RefusesConnectionsThatAreNotProperlySecure) {
     SelfSigned identity;
     LoopbackServer untrusted(std::make_unique<httplib::SSLServer>(identity.cert, identity.key));
     LoopbackServer plain;

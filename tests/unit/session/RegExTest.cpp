@@ -103,6 +103,7 @@ const ReplaceCase kReplaceCases[] = {
     {"FirstMatchOnly", "a", "banana", "o", false, false, "bonana"},
     {"EveryMatch", "a", "banana", "o", true, false, "bonono"},
     {"EmptyMatchesBetweenCharacters", "x*", "abc", "-", true, false, "-a-b-c-"},
+    {"EmptyPatternInsertsAtTheStart", "", "abc", "-", false, false, "-abc"},
     {"IgnoreCase", "inbox", "My INBOX", "受信箱", true, true, "My 受信箱"},
     {"CaseSensitiveLeavesText", "inbox", "My INBOX", "受信箱", true, false, "My INBOX"},
     {"JapaneseInTextAndReplacement", "メール", "迷惑メール箱", "mail", true, false, "迷惑mail箱"},
