@@ -1,5 +1,6 @@
-#include <psapi.h>
 #include <windows.h>
+
+#include <psapi.h>
 // psapi.h maps the name onto its kernel32 twin; our port keeps the plain name.
 #undef EmptyWorkingSet
 
@@ -56,11 +57,78 @@ private:
 
 class Win32Clock final : public Clock {
 public:
-    LocalDateTime Now() override {
-        SYSTEMTIME t = {};
-        GetLocalTime(&t);
-        return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    std::int64_t NowUtcMs() override {
+        FILETIME ft = {};
+        GetSystemTimeAsFileTime(&ft);
+        ULARGE_INTEGER t = {};
+        t.LowPart = ft.dwLowDateTime;
+        t.HighPart = ft.dwHighDateTime;
+        // 100 ns ticks since 1601-01-01.
+        return static_cast<std::int64_t>(t.QuadPart / 10000) - 11644473600000LL;
     }
+    std::uint32_t TickCount() override { return GetTickCount(); }
+};
+
+class Win32TimeZone final : public TimeZone {
+public:
+    int BiasMinutes(std::int64_t utcSeconds) override {
+        ULARGE_INTEGER t = {};
+        t.QuadPart = static_cast<ULONGLONG>(utcSeconds + 11644473600LL) * 10000000ULL;
+        FILETIME utcFile = {t.LowPart, t.HighPart};
+        SYSTEMTIME utc = {};
+        SYSTEMTIME local = {};
+        if (!FileTimeToSystemTime(&utcFile, &utc) ||
+            !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+            return 0;
+        }
+        FILETIME localFile = {};
+        SystemTimeToFileTime(&local, &localFile);
+        ULARGE_INTEGER l = {};
+        l.LowPart = localFile.dwLowDateTime;
+        l.HighPart = localFile.dwHighDateTime;
+        auto localSeconds = static_cast<std::int64_t>(l.QuadPart / 10000000ULL) - 11644473600LL;
+        return static_cast<int>((utcSeconds - localSeconds) / 60);
+    }
+};
+
+// SetTimer with a callback procedure; the procedure finds the program's callback by id.
+class Win32Timers final : public TimerService {
+public:
+    Win32Timers() { instance_ = this; }
+    ~Win32Timers() override {
+        for (auto& entry : callbacks_) ::KillTimer(nullptr, entry.first);
+        instance_ = nullptr;
+    }
+    std::uint32_t SetTimer(std::uint32_t id, std::uint32_t ms, std::function<void()> cb) override {
+        // Thread timers get their id from the system; the program's id maps onto it.
+        auto known = ids_.find(id);
+        UINT_PTR current = known == ids_.end() ? 0 : known->second;
+        UINT_PTR result = ::SetTimer(nullptr, current, ms, &TimerProc);
+        if (result == 0) return 0;
+        ids_[id] = result;
+        callbacks_[result] = std::move(cb);
+        return id;
+    }
+    bool KillTimer(std::uint32_t id) override {
+        auto known = ids_.find(id);
+        if (known == ids_.end()) return false;
+        ::KillTimer(nullptr, known->second);
+        callbacks_.erase(known->second);
+        ids_.erase(known);
+        return true;
+    }
+
+private:
+    static void CALLBACK TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD) {
+        if (!instance_) return;
+        auto it = instance_->callbacks_.find(idEvent);
+        if (it == instance_->callbacks_.end()) return;
+        auto callback = it->second;
+        callback();
+    }
+    static inline Win32Timers* instance_ = nullptr;
+    std::map<std::uint32_t, UINT_PTR> ids_;
+    std::map<UINT_PTR, std::function<void()>> callbacks_;
 };
 
 class Win32SystemInfo final : public SystemInfo {
