@@ -92,6 +92,8 @@ public:
 private:
     // Seams the tray, calendar and integration work fills.
     void RemoveItemIcons();
+    // The end of every check that ran: reminders, the window unlocked, memory trimmed.
+    void FinishCheck();
     void ResetTables();
     void PruneAppointments();
 

@@ -24,6 +24,14 @@ bool frmMain::Comprobar(bool bPorTimer) {
     session.dEpochLocal = -static_cast<std::int64_t>(GetTimeZoneBias(clock, zone)) * 60;
     std::string envelope;
     if (session.sAuthToken.empty()) {
+        if (sPassword.empty() || settings.Model().txtUsuario.text.empty() ||
+            session.sHost.empty()) {
+            // A rejected login emptied the password: asking again with an empty one would
+            // only be refused again (and may lock the account), so wait for the user.
+            session.sLastError = "すべての必須フィールドに入力してください";
+            FinishCheck();
+            return false;
+        }
         envelope = BuildLoginBatch(settings.Model().txtUsuario.text, sPassword);
     } else {
         const std::int64_t now = LocalNowSeconds(clock, zone);
@@ -53,11 +61,15 @@ bool frmMain::Comprobar(bool bPorTimer) {
         ResponseServices services{*platform_.xml, clock, zone, log_, *this};
         result = ProcessResponse(response, state, services);
     }
+    FinishCheck();
+    return result;
+}
+
+void frmMain::FinishCheck() {
     PruneAppointments();
     settings.SetControlsEnabled(true);
     TrimWorkingSet();
     bComprobando = false;
-    return result;
 }
 
 void frmMain::PollTimerProc() {

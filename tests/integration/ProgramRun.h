@@ -140,4 +140,3 @@ public:
 };
 
 }  // namespace tovela::testing
-

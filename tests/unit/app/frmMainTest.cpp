@@ -22,7 +22,8 @@ protected:
         fakes.settings->Put("Username", "user");
         fakes.settings->Put("Password", "text:pw");
         // The server cannot be reached: the first check fails.
-        fakes.http->script.push_back(testing::HttpReply::Failure(kInetResourceNotFound, "not found"));
+        fakes.http->script.push_back(
+            testing::HttpReply::Failure(kInetResourceNotFound, "not found"));
     }
 
     testing::FakePlatform fakes;
