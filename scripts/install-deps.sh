@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev googletest
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   libxml2-dev libcurl4-openssl-dev libboost1.81-dev
   libcpp-httplib-dev nlohmann-json3-dev libssl-dev
   g++-mingw-w64-x86-64-posix
