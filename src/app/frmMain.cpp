@@ -33,6 +33,9 @@ std::string VersionText() {
 frmMain::frmMain(Platform& platform, DebugLog* log)
     : settings(session, sPassword, bFoldersLoaded, *this),
       pollTimer(*platform.timers, [this] { PollTimerProc(); }),
+      objNotify(*this),
+      calendar([&platform] { return std::make_unique<Icontify>(TrayServices{*platform.windows, *platform.notifyIcons}); },
+               &objNotify, *platform.locale, platform.desktop->IconHandle(ProgramIcon::Calendar)),
       platform_(platform),
       ownLog_(log ? nullptr : MakeTraceSink(platform, sPassword)),
       log_(log ? *log : *ownLog_),
@@ -60,9 +63,12 @@ bool frmMain::Form_Load(const std::string& commandLine) {
     RestoreSettings(settings, menus, *platform_.settings, log_);
     SaveTNSettings(0, settings, menus, *platform_.settings, log_, *integration_);
 
-    CTrayIcon = std::make_unique<TrayIcon>(*platform_.windows, *this);
-    // objNotify and HTTP, the per-item icon list and the folder and tag tables come with
-    // the notification and upload work.
+    CTrayIcon = std::make_unique<TrayIcon>(*platform_.windows, *platform_.notifyIcons, *this);
+    platform_.desktop->FixTrayTooltipsZOrder();
+    // objNotify is made with the form; the upload object comes with the submission work.
+    calendar.Reset();
+    mailbox.Reset();
+    CTrayIcon->Iconizar(platform_.desktop->IconHandle(ProgramIcon::Main));
     loaded_ = true;
 
     const auto& model = settings.Model();
@@ -80,6 +86,7 @@ void frmMain::Form_Unload() {
     loaded_ = false;
     pollTimer.Stop();
     SaveTNSettings(2, settings, menus, *platform_.settings, log_, *integration_);
+    CTrayIcon->Delete();
     CTrayIcon.reset();
     RemoveItemIcons();
     log_.Write("\\\\\\\\\\ End: " + DateTimeText(LocalNow(*platform_.clock, *platform_.timeZone)) +
@@ -91,7 +98,10 @@ void frmMain::mnuPopSalir_Click() {
     platform_.loop->Quit();
 }
 
-void frmMain::RemoveItemIcons() {}
+void frmMain::RemoveItemIcons() {
+    // Each appointment icon removes itself from the notification area as it goes.
+    calendar.Reset();
+}
 
 void frmMain::TrimWorkingSet() {
     if (platform_.system->GetVersion().platformId == 2) platform_.system->EmptyWorkingSet();
@@ -100,35 +110,12 @@ void frmMain::TrimWorkingSet() {
 void frmMain::AnimateWindow() {}
 
 void frmMain::ShowMessage(std::string_view text, int style, std::string_view title) {
-    log_.Write("ShowMessage: " + std::to_string(style) + " " + std::string(title) + " " +
-               std::string(text));
-}
-
-// Until the tray, menus, webmail and uploads are in place, the events are only traced.
-void frmMain::OnMouseUp(MouseButton button) {
-    log_.Write("OnMouseUp: " + std::to_string(static_cast<int>(button)));
-}
-void frmMain::OnMouseDown(MouseButton) {}
-void frmMain::OnDblClick(MouseButton button) {
-    log_.Write("OnDblClick: " + std::to_string(static_cast<int>(button)));
-}
-void frmMain::OnBalloonShow() {}
-void frmMain::OnBalloonHide() {}
-void frmMain::OnBalloonClick() {
-    log_.Write("OnBalloonClick");
-}
-void frmMain::OnAbreTovela(const std::string& sCommandLine) {
-    log_.Write("OnAbreTovela: " + sCommandLine);
-}
-void frmMain::OnUploadFile(const std::string& sCommandLine) {
-    log_.Write("OnUploadFile: " + sCommandLine);
-}
-void frmMain::OnMapiMensaje(const std::string& sMsgSerialized) {
-    log_.Write("OnMapiMensaje: " + sMsgSerialized);
-}
-void frmMain::OnSettingsShowRequest() {
-    log_.Write("OnSettingsShowRequest");
-    settings.mnuPopConf_Click();
+    constexpr std::uint32_t kTopmost = 0x40000;
+    // The settings entry stays off while a box is up, so the window cannot open under it.
+    menus.mnuPopConf.enabled = false;
+    const std::string caption = title.empty() ? TrayIcon::TooltipText() : std::string(title);
+    platform_.desktop->MessageBox(std::string(text), caption, static_cast<std::uint32_t>(style) | kTopmost);
+    menus.mnuPopConf.enabled = true;
 }
 
 }  // namespace tovela

@@ -7,11 +7,16 @@
 
 #include "app/DebugLog.h"
 #include "app/PollTimer.h"
+#include "notify/CNotify.h"
+#include "notify/Icontify.h"
 #include "notify/TrayIcon.h"
 #include "notify/TrayIconEvents.h"
 #include "notify/TrayMenus.h"
 #include "platform/Platform.h"
 #include "session/AccountPreferences.h"
+#include "session/Calendar.h"
+#include "session/MailNotices.h"
+#include "session/MailboxModel.h"
 #include "session/ProcessResponse.h"
 #include "session/SessionContext.h"
 #include "settings/SettingsWindow.h"
@@ -24,7 +29,11 @@ class SettingsIntegration;
 // The main form: the settings window, the owner of the session state and the receiver of
 // every event of the tray icon. Start-up and shutdown run here; each subsystem's work
 // lives in that subsystem's files.
-class frmMain final : public TrayIconEvents, public SettingsWindowHost, public ResponseEffects {
+class frmMain final : public TrayIconEvents,
+                      public CNotifyEvents,
+                      public SettingsWindowHost,
+                      public ResponseEffects,
+                      public CalendarHooks {
 public:
     // `log` replaces the trace sink the form would otherwise make (tests pass their own).
     explicit frmMain(Platform& platform, DebugLog* log = nullptr);
@@ -51,6 +60,19 @@ public:
     void OnUploadFile(const std::string& sCommandLine) override;
     void OnMapiMensaje(const std::string& sMsgSerialized) override;
     void OnSettingsShowRequest() override;
+
+    // CNotifyEvents: the appointment icons
+    void OnMouseUp(MouseButton button, Icontify& Source) override;
+    void OnBalloonClick(Icontify& Source) override;
+    void OnBalloonShow(Icontify& Source) override;
+    void OnAbreTovela(Icontify& Source, const std::string& sCommandLine) override;
+    void OnUploadFile(Icontify& Source, const std::string& sCommandLine) override;
+    void OnMapiMensaje(Icontify& Source, const std::string& sMsgSerialized) override;
+    void OnSettingsShowRequest(Icontify& Source) override;
+
+    // CalendarHooks
+    void ChangedAppointments(const XmlNode& block) override;
+    void DeletedAppointment(const std::string& id) override;
 
     // ResponseEffects
     void ResetMainIcon() override;
@@ -88,9 +110,39 @@ public:
     SettingsWindow settings;
     std::unique_ptr<TrayIcon> CTrayIcon;
     PollTimer pollTimer;
+    MailboxModel mailbox;
+    NoticeText notice;
+    CNotify objNotify;
+    Calendar calendar;
+    std::int16_t nCalItem = -1;
 
 private:
-    // Seams the tray, calendar and integration work fills.
+    // What the new-mail notice does to the tray, the speaker and the screen.
+    class Alerts final : public MailAlerts {
+    public:
+        explicit Alerts(frmMain& form) : form_(form) {}
+        void IconAdd(const std::string& text, std::int32_t nSinLeer) override;
+        void IconReset() override;
+        void FixTrayTooltipsZOrder() override;
+        bool UnreadSoundExists() override;
+        void PlayUnreadSound() override;
+        void Beep() override;
+        void ShowMessage(const std::string& text, int style, const std::string& title) override;
+
+    private:
+        frmMain& form_;
+    };
+
+    NotifyFilter Filter() const;
+    CalendarContext CalendarNow() const;
+    // Seams the menus, webmail, message bridge and briefcase work fills.
+    void OpenWebmail(const std::string& sTo);
+    void OpenTrayMenu();
+    void OpenCalendarMenu(Icontify& Source);
+    void HandToMessageBridge(const std::string& sMsgSerialized);
+    void HandToBriefcaseUpload(const std::string& sCommandLine);
+    void BringToFront();
+
     void RemoveItemIcons();
     // The end of every check that ran: reminders, the window unlocked, memory trimmed.
     void FinishCheck();
@@ -102,6 +154,7 @@ private:
     DebugLog& log_;
     std::unique_ptr<SettingsIntegration> integration_;
     bool loaded_ = false;
+    Alerts alerts_{*this};
 };
 
 }  // namespace tovela

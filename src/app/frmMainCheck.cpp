@@ -81,14 +81,82 @@ void frmMain::ShowPollInterval(std::int32_t seconds) {
     settings.Model().lblMailPollInterval.caption = std::to_string(seconds);
 }
 
-// Filled by the tray, mailbox, calendar and integration work.
-void frmMain::ResetMainIcon() {}
+void frmMain::ResetMainIcon() {
+    if (CTrayIcon) CTrayIcon->IconReset(platform_.desktop->IconHandle(ProgramIcon::Main));
+}
+
+// The SendTo shortcuts come with the desktop integration work.
 void frmMain::DeleteBriefcaseShortcut() {}
-void frmMain::RefreshBlock(const XmlNode&) {}
-void frmMain::NotifyBlocks(const XmlNode&) {}
-void frmMain::AppointmentListing(const XmlNode&) {}
-void frmMain::SummaryAndAlerts() {}
-void frmMain::ResetTables() {}
-void frmMain::PruneAppointments() {}
+
+NotifyFilter frmMain::Filter() const {
+    return {settings.Model().txtFilters.text, settings.Model().optWhiteList.value};
+}
+
+CalendarContext frmMain::CalendarNow() const {
+    Clock& clock = *platform_.clock;
+    TimeZone& zone = *platform_.timeZone;
+    return {session,   account.nReminderMinutes,      bNewDay, LocalNowSeconds(clock, zone),
+            GetTimeZoneBias(clock, zone), mailbox, Filter()};
+}
+
+void frmMain::RefreshBlock(const XmlNode& root) {
+    TakeRefreshBlock(root, mailbox, Filter(), notice, bFoldersLoaded);
+}
+
+void frmMain::NotifyBlocks(const XmlNode& root) {
+    TakeNotifyBlocks(root, session, mailbox, Filter(), notice, *this, alerts_);
+}
+
+void frmMain::AppointmentListing(const XmlNode& root) {
+    calendar.AppointmentListing(root, CalendarNow(), notice.sSummary, notice.sReminders);
+    // The coming day is listed once, by the first response of the day taken in.
+    bNewDay = false;
+}
+
+void frmMain::SummaryAndAlerts() {
+    const auto& m = settings.Model();
+    tovela::SummaryAndAlerts(notice, {m.chkSonido.value == kChecked, m.chkVentana.value == kChecked},
+                             alerts_);
+}
+
+void frmMain::ChangedAppointments(const XmlNode& block) {
+    calendar.ChangedAppointments(block, CalendarNow());
+}
+
+void frmMain::DeletedAppointment(const std::string& id) { calendar.Release(id); }
+
+void frmMain::ResetTables() {
+    calendar.Reset();
+    mailbox.Reset();
+}
+
+void frmMain::PruneAppointments() { calendar.PruneAppointments(CalendarNow()); }
+
+void frmMain::Alerts::IconAdd(const std::string& text, std::int32_t nSinLeer) {
+    if (form_.CTrayIcon) {
+        form_.CTrayIcon->IconAdd(text, nSinLeer,
+                                 form_.platform_.desktop->IconHandle(ProgramIcon::NewMail));
+    }
+}
+
+void frmMain::Alerts::IconReset() { form_.ResetMainIcon(); }
+
+void frmMain::Alerts::FixTrayTooltipsZOrder() { form_.platform_.desktop->FixTrayTooltipsZOrder(); }
+
+bool frmMain::Alerts::UnreadSoundExists() {
+    Desktop& desktop = *form_.platform_.desktop;
+    return desktop.FileExists(desktop.ProgramFolder() + "unread.wav");
+}
+
+void frmMain::Alerts::PlayUnreadSound() {
+    Desktop& desktop = *form_.platform_.desktop;
+    desktop.PlaySoundFile(desktop.ProgramFolder() + "unread.wav");
+}
+
+void frmMain::Alerts::Beep() { form_.platform_.desktop->Beep(); }
+
+void frmMain::Alerts::ShowMessage(const std::string& text, int style, const std::string& title) {
+    form_.ShowMessage(std::string_view(text), style, std::string_view(title));
+}
 
 }  // namespace tovela

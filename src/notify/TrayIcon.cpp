@@ -1,7 +1,11 @@
 #include "notify/TrayIcon.h"
 
+#include <string_view>
+
 #include "app/CommandLine.h"
+#include "app/Version.h"
 #include "submit/TextEncodings.h"
+#include "submit/Utf16.h"
 
 namespace tovela {
 namespace {
@@ -35,15 +39,112 @@ public:
     BusyScope& operator=(const BusyScope&) = delete;
 };
 
+struct BalloonText {
+    std::string title;
+    std::string body;
+};
+
+// Appointment texts: the title ends at the first CR, the body starts after the first LF.
+// Without a line break the whole text is the title.
+BalloonText SplitAtCrThenLf(std::string_view text) {
+    const std::size_t lf = text.find('\n');
+    return {std::string(text.substr(0, text.find('\r'))),
+            lf == std::string_view::npos ? std::string() : std::string(text.substr(lf + 1))};
+}
+
+// Mail texts: title and body either side of the first CR LF.
+BalloonText SplitAtCrLf(std::string_view text) {
+    const std::size_t crlf = text.find("\r\n");
+    if (crlf == std::string_view::npos) return {std::string(text), std::string()};
+    return {std::string(text.substr(0, crlf)), std::string(text.substr(crlf + 2))};
+}
+
 }  // namespace
 
-TrayIcon::TrayIcon(WindowSystem& windows, TrayIconEvents& events)
-    : events_(events), window_(windows.CreateMailboxWindow(*this)) {}
+TrayIcon::TrayIcon(WindowSystem& windows, NotifyIconService& shell, TrayIconEvents& events)
+    : shell_(shell), events_(events), window_(windows.CreateMailboxWindow(*this)) {
+    data_.hWnd = hwnd();
+}
 
-TrayIcon::~TrayIcon() = default;
+TrayIcon::~TrayIcon() {
+    if (shown_) Delete();
+}
 
 std::uintptr_t TrayIcon::hwnd() const {
     return window_ ? window_->Handle() : 0;
+}
+
+std::string TrayIcon::TooltipText() {
+    return std::string(kAppTitle) + " v" + std::to_string(kVersionMajor) + "." +
+           std::to_string(kVersionMinor) + "." + std::to_string(kVersionRevision);
+}
+
+void TrayIcon::Iconizar(std::uintptr_t hIcon) {
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data_.hIcon = hIcon;
+    data_.szTip = LeftUtf16(TooltipText(), kTipUnits);
+    Send(NotifyIconMessage::Add);
+}
+
+void TrayIcon::IconizarCal(std::uintptr_t hIcon, const std::string& sTip, bool bAdd) {
+    const BalloonText balloon = SplitAtCrThenLf(sTip);
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
+    data_.hIcon = hIcon;
+    data_.szTip = LeftUtf16(sTip, kTipUnits);
+    data_.szInfoTitle = LeftUtf16(balloon.title, kInfoTitleUnits);
+    data_.szInfo = LeftUtf16(balloon.body, kInfoUnits);
+    data_.dwInfoFlags = NIIF_USER;  // the balloon shows the icon's own picture
+    data_.uTimeout = kBalloonTimeoutMs;
+    data_.dwState = 0;
+    data_.dwStateMask = 0;
+    Send(bAdd ? NotifyIconMessage::Add : NotifyIconMessage::Modify);
+}
+
+void TrayIcon::IconAdd(const std::string& sMensaje, int nSinLeer, std::uintptr_t hUserIcon) {
+    const BalloonText balloon = SplitAtCrLf(sMensaje);
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
+    if (nSinLeer >= 1) {
+        data_.szTip = LeftUtf16(sMensaje, kTipUnits);
+        data_.hIcon = hUserIcon;
+        data_.dwInfoFlags = NIIF_USER;
+    } else {
+        // A notice without unread mail must not make the icon look like new mail.
+        data_.dwInfoFlags = NIIF_INFO;
+    }
+    data_.uTimeout = kBalloonTimeoutMs;
+    data_.szInfoTitle = LeftUtf16(balloon.title, kInfoTitleUnits);
+    data_.szInfo = LeftUtf16(balloon.body, kInfoUnits);
+    Send(NotifyIconMessage::Modify);
+}
+
+void TrayIcon::IconReset(std::uintptr_t hIcon) {
+    data_.uFlags = NIF_ICON | NIF_TIP;
+    data_.hIcon = hIcon;
+    data_.szTip = LeftUtf16(TooltipText(), kTipUnits);
+    data_.dwInfoFlags = NIIF_NONE;
+    data_.dwState = 0;
+    data_.dwStateMask = 0;
+    data_.szInfoTitle.clear();
+    data_.szInfo.clear();
+    Send(NotifyIconMessage::Modify);
+}
+
+void TrayIcon::UpdateIconTip() {
+    data_.uFlags = NIF_TIP;
+    data_.szTip = LeftUtf16(TooltipText(), kTipUnits);
+    Send(NotifyIconMessage::Modify);
+}
+
+void TrayIcon::Delete() {
+    Send(NotifyIconMessage::Delete);
+}
+
+void TrayIcon::Send(NotifyIconMessage message) {
+    data_.hWnd = hwnd();
+    // The shell's answer is not acted on: there is nothing better to show instead.
+    shell_.Shell_NotifyIcon(message, data_);
+    if (message == NotifyIconMessage::Add) shown_ = true;
+    if (message == NotifyIconMessage::Delete) shown_ = false;
 }
 
 std::intptr_t TrayIcon::OnCopyData(std::uint32_t kind, const std::optional<std::string>& text) {
@@ -116,7 +217,8 @@ void TrayIcon::OnTrayCallback(std::int16_t notification) {
 }
 
 void TrayIcon::OnTaskbarCreated() {
-    // The icon is added again with its last data once the icon itself is shown.
+    // The shell restarted and forgot every icon: add ours again exactly as last shown.
+    if (shown_) shell_.Shell_NotifyIcon(NotifyIconMessage::Add, data_);
 }
 
 }  // namespace tovela

@@ -4,9 +4,12 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/Desktop.h"
 #include "platform/HttpRequest.h"
+#include "platform/LocaleInfo.h"
 #include "platform/MailboxWindow.h"
 #include "platform/MessageLoop.h"
+#include "platform/NotifyIcon.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemInfo.h"
@@ -20,10 +23,13 @@ struct Platform {
     std::unique_ptr<MessageLoop> loop;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<TimeZone> timeZone;
+    std::unique_ptr<LocaleInfo> locale;
     std::unique_ptr<TimerService> timers;
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<SingleInstance> instance;
     std::unique_ptr<WindowSystem> windows;
+    std::unique_ptr<NotifyIconService> notifyIcons;
+    std::unique_ptr<Desktop> desktop;
     std::unique_ptr<SystemInfo> system;
     std::unique_ptr<XmlFactory> xml;
     std::unique_ptr<HttpFactory> http;

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "fakes/FakeDesktop.h"
 #include "fakes/FakeSettingsStore.h"
+#include "fakes/FakeTray.h"
 #include "fakes/FakeWindowSystem.h"
 #include "fakes/ScriptedHttp.h"
 #include "platform/Platform.h"
@@ -48,6 +51,17 @@ public:
     int BiasMinutes(std::int64_t utcSeconds) override { return rule ? rule(utcSeconds) : bias; }
     int bias = 0;
     std::function<int(std::int64_t)> rule;
+};
+
+// The long time format of a 24-hour locale.
+class FakeLocaleInfo final : public LocaleInfo {
+public:
+    std::string LongTimeText(const LocalDateTime& t) override {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour % 100, t.minute % 100,
+                      t.second % 100);
+        return text;
+    }
 };
 
 // Timers that fire only when a test says so.
@@ -137,6 +151,9 @@ struct FakePlatform {
         auto w = std::make_unique<FakeWindowSystem>();
         auto y = std::make_unique<FakeSystemInfo>();
         auto h = std::make_unique<ScriptedHttp>();
+        auto n = std::make_unique<FakeTray>();
+        auto d = std::make_unique<FakeDesktop>();
+        auto e = std::make_unique<FakeLocaleInfo>();
         loop = l.get();
         clock = c.get();
         timeZone = z.get();
@@ -146,6 +163,9 @@ struct FakePlatform {
         windows = w.get();
         system = y.get();
         http = h.get();
+        notifyIcons = n.get();
+        desktop = d.get();
+        locale = e.get();
         platform.loop = std::move(l);
         platform.clock = std::move(c);
         platform.timeZone = std::move(z);
@@ -155,6 +175,9 @@ struct FakePlatform {
         platform.windows = std::move(w);
         platform.system = std::move(y);
         platform.http = std::move(h);
+        platform.notifyIcons = std::move(n);
+        platform.desktop = std::move(d);
+        platform.locale = std::move(e);
         platform.xml = std::make_unique<NoXml>();
     }
     Platform platform;
@@ -167,6 +190,9 @@ struct FakePlatform {
     FakeWindowSystem* windows;
     FakeSystemInfo* system;
     ScriptedHttp* http;
+    FakeTray* notifyIcons;
+    FakeDesktop* desktop;
+    FakeLocaleInfo* locale;
 };
 
 }  // namespace tovela::testing

@@ -148,4 +148,76 @@ private:
     std::optional<int> exitCode_;
 };
 
+// For tests that speak SOAP to the server themselves: the client's envelopes and small readers.
+namespace soap {
+
+inline constexpr const char* kSoap = "/service/soap";
+
+// The two envelopes of the check cycle, as the client writes them.
+inline std::string LoginEnvelope(const std::string& user, const std::string& escapedPassword) {
+    return "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n<Header>\r\n"
+           "  <context xmlns=\"urn:tovela\">\r\n    <session/>\r\n    <sessionId/>\r\n"
+           "    <authToken></authToken>\r\n  </context>\r\n</Header>\r\n  <Body>\r\n"
+           "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">\r\n"
+           "    <AuthRequest xmlns=\"urn:tovelaAccount\">\r\n"
+           "      <account by=\"name\">" +
+           user + "</account>\r\n      <password>" + escapedPassword +
+           "</password>\r\n      <prefs>\r\n"
+           "        <pref name=\"tovelaPrefMailPollingInterval\" />\r\n"
+           "        <pref name=\"tovelaPrefComposeFormat\" />\r\n      </prefs>\r\n"
+           "      <attrs>\r\n        <attr name=\"tovelaFeatureBriefcasesEnabled\" />\r\n"
+           "      </attrs>\r\n    </AuthRequest>\r\n"
+           "    <GetSignaturesRequest xmlns=\"urn:tovelaAccount\" />\r\n"
+           "    <GetInfoRequest xmlns=\"urn:tovelaAccount\" sections=\"props\" />\r\n"
+           "  </BatchRequest>\r\n  </Body>\r\n</Envelope>";
+}
+
+inline std::string SessionEnvelope(const std::string& token, bool versionSix,
+                                   const std::string& start = "1", const std::string& end = "2") {
+    const std::string tag = versionSix ? "session" : "sessionId";
+    const std::string query =
+        versionSix ? "    <SearchRequest xmlns=\"urn:tovelaMail\" types=\"appointment\" "
+                     "sortBy=\"dateAsc\" calExpandInstStart=\"" +
+                         start + "\" calExpandInstEnd=\"" + end +
+                         "\" >\r\n"
+                         "  <query>appt-start: &lt;+7day AND (is:local OR is:remote)</query>\r\n"
+                         "  </SearchRequest>\r\n"
+                   : "    <GetApptSummariesRequest xmlns=\"urn:tovelaMail\" s=\"" + start +
+                         "\" e=\"" + end + "\" id=\"0\"/>\r\n";
+    return "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n<Header>\r\n"
+           "  <context xmlns=\"urn:tovela\">\r\n    <authToken>" +
+           token + "</authToken>\r\n    <" + tag + " id=\"\"></" + tag +
+           ">\r\n    <userAgent name=\"Tovela Notifier\" version=\"6.1.0\"/>\r\n"
+           "    <change token=\"\"/>\r\n  </context>\r\n</Header>\r\n<Body>\r\n"
+           "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">\r\n" +
+           query + "  </BatchRequest>\r\n</Body>\r\n</Envelope>";
+}
+
+inline std::string Between(const std::string& text, const std::string& from,
+                           const std::string& to) {
+    const std::size_t start = text.find(from);
+    if (start == std::string::npos) return {};
+    const std::size_t end = text.find(to, start + from.size());
+    return end == std::string::npos ? ""
+                                    : text.substr(start + from.size(), end - start - from.size());
+}
+
+inline std::string Contents(const httplib::Result& result) {
+    return result ? std::to_string(result->status) + " " + result->body : "no answer";
+}
+
+struct Login {
+    std::string token;
+    std::string session;
+};
+
+inline Login LogIn(FakeServer& server, const std::string& password = "demo") {
+    const auto result = server.Post(kSoap, LoginEnvelope("demo", password));
+    if (!result) return {};
+    return {Between(result->body, "<authToken>", "</authToken>"),
+            Between(result->body, "<session id=\"", "\"")};
+}
+
+}  // namespace soap
+
 }  // namespace tovela::testing

@@ -9,68 +9,7 @@ namespace {
 
 using nlohmann::json;
 
-const char* kSoap = "/service/soap";
-
-// The two envelopes of the check cycle, as the client writes them.
-std::string LoginEnvelope(const std::string& user, const std::string& escapedPassword) {
-    return "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n<Header>\r\n"
-           "  <context xmlns=\"urn:tovela\">\r\n    <session/>\r\n    <sessionId/>\r\n"
-           "    <authToken></authToken>\r\n  </context>\r\n</Header>\r\n  <Body>\r\n"
-           "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">\r\n"
-           "    <AuthRequest xmlns=\"urn:tovelaAccount\">\r\n"
-           "      <account by=\"name\">" +
-           user + "</account>\r\n      <password>" + escapedPassword +
-           "</password>\r\n      <prefs>\r\n"
-           "        <pref name=\"tovelaPrefMailPollingInterval\" />\r\n"
-           "        <pref name=\"tovelaPrefComposeFormat\" />\r\n      </prefs>\r\n"
-           "      <attrs>\r\n        <attr name=\"tovelaFeatureBriefcasesEnabled\" />\r\n"
-           "      </attrs>\r\n    </AuthRequest>\r\n"
-           "    <GetSignaturesRequest xmlns=\"urn:tovelaAccount\" />\r\n"
-           "    <GetInfoRequest xmlns=\"urn:tovelaAccount\" sections=\"props\" />\r\n"
-           "  </BatchRequest>\r\n  </Body>\r\n</Envelope>";
-}
-
-std::string SessionEnvelope(const std::string& token, bool versionSix) {
-    const std::string tag = versionSix ? "session" : "sessionId";
-    const std::string query =
-        versionSix ? "    <SearchRequest xmlns=\"urn:tovelaMail\" types=\"appointment\" "
-                     "sortBy=\"dateAsc\" calExpandInstStart=\"1\" calExpandInstEnd=\"2\" >\r\n"
-                     "  <query>appt-start: &lt;+7day AND (is:local OR is:remote)</query>\r\n"
-                     "  </SearchRequest>\r\n"
-                   : "    <GetApptSummariesRequest xmlns=\"urn:tovelaMail\" s=\"1\" e=\"2\" "
-                     "id=\"0\"/>\r\n";
-    return "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n<Header>\r\n"
-           "  <context xmlns=\"urn:tovela\">\r\n    <authToken>" +
-           token + "</authToken>\r\n    <" + tag + " id=\"\"></" + tag +
-           ">\r\n    <userAgent name=\"Tovela Notifier\" version=\"6.1.0\"/>\r\n"
-           "    <change token=\"\"/>\r\n  </context>\r\n</Header>\r\n<Body>\r\n"
-           "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">\r\n" +
-           query + "  </BatchRequest>\r\n</Body>\r\n</Envelope>";
-}
-
-std::string Between(const std::string& text, const std::string& from, const std::string& to) {
-    const std::size_t start = text.find(from);
-    if (start == std::string::npos) return {};
-    const std::size_t end = text.find(to, start + from.size());
-    return end == std::string::npos ? ""
-                                    : text.substr(start + from.size(), end - start - from.size());
-}
-
-std::string Contents(const httplib::Result& result) {
-    return result ? std::to_string(result->status) + " " + result->body : "no answer";
-}
-
-struct Login {
-    std::string token;
-    std::string session;
-};
-
-Login LogIn(FakeServer& server, const std::string& password = "demo") {
-    const auto result = server.Post(kSoap, LoginEnvelope("demo", password));
-    if (!result) return {};
-    return {Between(result->body, "<authToken>", "</authToken>"),
-            Between(result->body, "<session id=\"", "\"")};
-}
+using namespace soap;
 
 TEST(FakeServerTest, LoginAnswersTheScenarioAccountAndRefusesAWrongPassword) {
     FakeServer server(
@@ -92,7 +31,7 @@ TEST(FakeServerTest, LoginAnswersTheScenarioAccountAndRefusesAWrongPassword) {
     for (const std::string& expected :
          {std::string("<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\">"),
           "<context xmlns=\"urn:tovela\"><session id=\"" + session + "\">" + session + "</session>",
-          std::string("<refresh><version>8.8.15_GA</version></refresh>"),
+          std::string("<refresh><version>8.8.15_GA</version><folder id=\"1\""),
           "<AuthResponse xmlns=\"urn:tovelaAccount\"><authToken>" +
               Between(body, "<authToken>", "<") + "</authToken><lifetime>",
           "</lifetime><session id=\"" + session + "\">",
@@ -139,7 +78,7 @@ TEST(FakeServerTest, SessionBatchEchoesTheSessionAndVersion) {
         EXPECT_EQ(batch->status, 200);
         const std::string header = "<context xmlns=\"urn:tovela\"><" + c.tag + " id=\"" + session +
                                    "\">" + session + "</" + c.tag + "><change token=\"42\"/>" +
-                                   "<refresh><version>" + c.version + "</version></refresh>";
+                                   "<refresh><version>" + c.version + "</version>";
         EXPECT_NE(batch->body.find(header), std::string::npos) << batch->body;
         EXPECT_NE(batch->body.find("<BatchResponse xmlns=\"urn:tovela\">" + c.answer),
                   std::string::npos)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -41,8 +42,9 @@ inline std::string ReadText(const std::filesystem::path& file) {
 // One run of the real program with its own environment.
 class ProgramRun {
 public:
-    ProgramRun(const std::vector<std::string>& args,
-               const std::map<std::string, std::string>& env) {
+    // `output`, when given, receives the program's standard output (its desktop events).
+    ProgramRun(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+               const std::filesystem::path& output = {}) {
         std::vector<std::string> argStrings{TOVELA_NOTIFIER_EXE};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
         std::map<std::string, std::string> merged;
@@ -60,10 +62,16 @@ public:
         argv.push_back(nullptr);
         for (auto& s : envStrings) envp.push_back(s.data());
         envp.push_back(nullptr);
-        if (posix_spawn(&pid_, TOVELA_NOTIFIER_EXE, nullptr, nullptr, argv.data(), envp.data()) !=
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string outputPath = output.empty() ? std::string("/dev/null") : output.string();
+        posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0600);
+        if (posix_spawn(&pid_, TOVELA_NOTIFIER_EXE, &actions, nullptr, argv.data(), envp.data()) !=
             0) {
             pid_ = -1;
         }
+        posix_spawn_file_actions_destroy(&actions);
     }
     ~ProgramRun() {
         if (pid_ > 0 && !exitStatus_) {

@@ -109,22 +109,24 @@ TEST_F(CheckCycleTest, TickWhileTheSettingsAreOpenOrACheckRunsSendsNothing) {
     EXPECT_EQ(http().calls.size(), calls);
 }
 
+// The day of the last batch decides whether the coming day is listed again; the flag
+// itself is used up by the listing of the same response.
 TEST_F(CheckCycleTest, NewDayOnTheFirstBatchAndAfterMidnight) {
     fakes.clock->utcMs = 1796566800000;  // 2026-12-06 14:20 UTC, 23:20 in Tokyo
     Load({LoginAnswer()});
-    EXPECT_FALSE(form.bNewDay);  // the login is no batch of the day
+    EXPECT_EQ(form.sUltimoDia, "");  // the login is no batch of the day
 
     Tick(SessionAnswer());
-    EXPECT_TRUE(form.bNewDay);
-    form.bNewDay = false;
+    EXPECT_EQ(form.sUltimoDia, "2026/12/06");
+    EXPECT_FALSE(form.bNewDay);
 
     fakes.clock->utcMs += 20 * 60 * 1000;  // 23:40, same day
     Tick(SessionAnswer());
-    EXPECT_FALSE(form.bNewDay);
+    EXPECT_EQ(form.sUltimoDia, "2026/12/06");
 
     fakes.clock->utcMs += 30 * 60 * 1000;  // 00:10 the next day
     Tick(SessionAnswer());
-    EXPECT_TRUE(form.bNewDay);
+    EXPECT_EQ(form.sUltimoDia, "2026/12/07");
 }
 
 TEST_F(CheckCycleTest, EditingTheUserNameLogsInAgain) {

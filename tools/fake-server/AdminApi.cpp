@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "MailboxChanges.h"
+
 namespace tovela::fakeserver {
 
 using nlohmann::json;
@@ -32,11 +34,30 @@ std::optional<json> BodyJson(const httplib::Request& req, httplib::Response& res
 json StateJson(const StateData& data) {
     json sessions = json::array();
     for (const auto& [token, session] : data.sessionByToken) {
-        sessions.push_back({{"authToken", token}, {"sessionId", session}});
+        json entry = {{"authToken", token}, {"sessionId", session}};
+        if (const auto feed = data.feeds.find(session); feed != data.feeds.end()) {
+            entry["notifySeq"] = feed->second.seq;
+            entry["notifyPending"] = !feed->second.pending.Empty();
+        }
+        sessions.push_back(entry);
     }
     return {{"scenario", ToJson(data.scenario)},
             {"script", ToJson(data.script)},
             {"sessions", sessions}};
+}
+
+// A mailbox change: applied under the lock, answered with the item, or 400 with the reason.
+void AddChange(httplib::Server& server, ServerState& state, const char* path,
+               json (*change)(StateData&, const json&)) {
+    server.Post(path, [&state, change](const httplib::Request& req, httplib::Response& res) {
+        const std::optional<json> request = BodyJson(req, res);
+        if (!request) return;
+        try {
+            SendJson(res, state.With([&](StateData& data) { return change(data, *request); }));
+        } catch (const std::exception& e) {
+            SendError(res, e.what());
+        }
+    });
 }
 
 }  // namespace
@@ -74,6 +95,13 @@ void AddAdminRoutes(httplib::Server& server, ServerState& state, RequestLog& log
         if (!result) return SendError(res, error);
         SendJson(res, *result);
     });
+
+    AddChange(server, state, "/admin/mail", DeliverMail);
+    AddChange(server, state, "/admin/read", MarkRead);
+    AddChange(server, state, "/admin/delete", DeleteItem);
+    AddChange(server, state, "/admin/appointment", PutAppointment);
+    AddChange(server, state, "/admin/folder", PutFolder);
+    AddChange(server, state, "/admin/tag", PutTag);
 
     server.Get("/admin/requests", [&log](const httplib::Request&, httplib::Response& res) {
         SendJson(res, log.Entries());

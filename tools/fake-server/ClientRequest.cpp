@@ -132,6 +132,10 @@ std::string XmlUnescape(const std::string& text) {
     return out;
 }
 
+std::string OperationAttribute(const Operation& operation, const std::string& name) {
+    return XmlUnescape(Attribute(operation.startTag, name));
+}
+
 ClientRequest ReadClientRequest(const std::string& envelope) {
     ClientRequest request;
     request.authToken = ElementText(envelope, "authToken");

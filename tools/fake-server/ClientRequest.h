@@ -28,6 +28,9 @@ struct ClientRequest {
 
 ClientRequest ReadClientRequest(const std::string& envelope);
 
+// An attribute of the operation's start tag, unescaped; empty when absent.
+std::string OperationAttribute(const Operation& operation, const std::string& name);
+
 // Replaces the five named entities and numeric character references.
 std::string XmlUnescape(const std::string& text);
 

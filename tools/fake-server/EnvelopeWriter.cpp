@@ -3,17 +3,15 @@
 #include <algorithm>
 #include <string_view>
 
+#include "MailboxWriter.h"
+
 namespace tovela::fakeserver {
 
 namespace {
 
-std::string Attr(const std::string& name, const std::string& value) {
-    return " " + name + "=\"" + XmlEscape(value) + "\"";
-}
-
 // Operations the client sends without a namespace are answered without one.
 std::string NsAttr(const std::string& ns) {
-    return ns.empty() ? std::string() : Attr("xmlns", ns);
+    return ns.empty() ? std::string() : XmlAttr("xmlns", ns);
 }
 
 std::string Element(const std::string& name, const std::string& text) {
@@ -22,7 +20,7 @@ std::string Element(const std::string& name, const std::string& text) {
 
 std::string SessionElement(const Scenario& scenario, const std::string& sessionId) {
     const std::string tag = SessionTag(scenario);
-    return "<" + tag + Attr("id", sessionId) + ">" + XmlEscape(sessionId) + "</" + tag + ">";
+    return "<" + tag + XmlAttr("id", sessionId) + ">" + XmlEscape(sessionId) + "</" + tag + ">";
 }
 
 // The requested names present in `values`, in the order asked; all of them when none is named.
@@ -32,8 +30,8 @@ std::string NamedValues(const std::map<std::string, std::string>& values,
     for (const auto& [name, value] : values) {
         if (requested.empty() ||
             std::find(requested.begin(), requested.end(), name) != requested.end()) {
-            out +=
-                "<" + element + Attr("name", name) + ">" + XmlEscape(value) + "</" + element + ">";
+            out += "<" + element + XmlAttr("name", name) + ">" + XmlEscape(value) + "</" + element +
+                   ">";
         }
     }
     return out;
@@ -42,8 +40,8 @@ std::string NamedValues(const std::map<std::string, std::string>& values,
 std::string SignaturesResponse(const Scenario& scenario, const std::string& ns) {
     std::string out = "<GetSignaturesResponse" + NsAttr(ns) + ">";
     for (const Signature& sig : scenario.signatures) {
-        out += "<signature" + Attr("id", sig.id) + Attr("name", sig.name) + "><content";
-        if (!sig.type.empty()) out += Attr("type", sig.type);
+        out += "<signature" + XmlAttr("id", sig.id) + XmlAttr("name", sig.name) + "><content";
+        if (!sig.type.empty()) out += XmlAttr("type", sig.type);
         out += ">" + XmlEscape(sig.content) + "</content></signature>";
     }
     return out + "</GetSignaturesResponse>";
@@ -51,8 +49,8 @@ std::string SignaturesResponse(const Scenario& scenario, const std::string& ns) 
 
 std::string InfoResponse(const Scenario& scenario, const std::string& ns) {
     std::string out = "<GetInfoResponse" + NsAttr(ns);
-    if (scenario.limits.attSizeLimit) out += Attr("attSizeLimit", *scenario.limits.attSizeLimit);
-    if (scenario.limits.docSizeLimit) out += Attr("docSizeLimit", *scenario.limits.docSizeLimit);
+    if (scenario.limits.attSizeLimit) out += XmlAttr("attSizeLimit", *scenario.limits.attSizeLimit);
+    if (scenario.limits.docSizeLimit) out += XmlAttr("docSizeLimit", *scenario.limits.docSizeLimit);
     return out + ">" + Element("id", scenario.account.id) + Element("name", scenario.account.name) +
            "</GetInfoResponse>";
 }
@@ -86,16 +84,22 @@ std::string XmlEscape(const std::string& text) {
     return out;
 }
 
+std::string XmlAttr(const std::string& name, const std::string& value) {
+    return " " + name + "=\"" + XmlEscape(value) + "\"";
+}
+
 std::string SessionTag(const Scenario& scenario) {
     return LeadingNumber(scenario.version) >= 6.0 ? "session" : "sessionId";
 }
 
-std::string ContextHeader(const Scenario& scenario, const std::string& sessionId) {
+std::string ContextHeader(const Scenario& scenario, const std::string& sessionId, bool withMailbox,
+                          const std::string& notify) {
     std::string out = "<context xmlns=\"urn:tovela\">";
     if (!sessionId.empty()) out += SessionElement(scenario, sessionId);
-    out += "<change" + Attr("token", scenario.changeToken) + "/>";
-    out += "<refresh>" + Element("version", scenario.version) + "</refresh>";
-    return out + "</context>";
+    out += "<change" + XmlAttr("token", scenario.changeToken) + "/>";
+    out += "<refresh>" + Element("version", scenario.version) +
+           (withMailbox ? RefreshContent(scenario) : "") + "</refresh>";
+    return out + notify + "</context>";
 }
 
 std::string Envelope(const std::string& header, const std::string& body) {
@@ -133,11 +137,12 @@ std::string OperationResponse(const Scenario& scenario, const Operation& operati
         "Response";
     if (name == "GetSignaturesResponse") return SignaturesResponse(scenario, operation.ns);
     if (name == "GetInfoResponse") return InfoResponse(scenario, operation.ns);
-    if (name == "SearchResponse") {
-        return "<SearchResponse" + NsAttr(operation.ns) +
-               " sortBy=\"dateAsc\" offset=\"0\" more=\"0\"/>";
+    std::string start = "<" + name + NsAttr(operation.ns), content;
+    if (name == "SearchResponse") start += " sortBy=\"dateAsc\" offset=\"0\" more=\"0\"";
+    if (name == "SearchResponse" || name == "GetApptSummariesResponse") {
+        content = ListedAppointments(scenario, operation);
     }
-    return "<" + name + NsAttr(operation.ns) + "/>";
+    return content.empty() ? start + "/>" : start + ">" + content + "</" + name + ">";
 }
 
 }  // namespace tovela::fakeserver

@@ -11,12 +11,17 @@ inline constexpr const char* kSoapContentType = "application/soap+xml; charset=u
 
 std::string XmlEscape(const std::string& text);
 
+// ` name="value"`, the value escaped.
+std::string XmlAttr(const std::string& name, const std::string& value);
+
 // "session" from version 6 on, "sessionId" before, as the client expects.
 std::string SessionTag(const Scenario& scenario);
 
-// The context header: the session (left out when `sessionId` is empty), the change token and
-// the refresh block with the server version.
-std::string ContextHeader(const Scenario& scenario, const std::string& sessionId);
+// The context header: the session (left out when `sessionId` is empty), the change token, the
+// refresh block with the server version and, `withMailbox`, the folders and tags, then the
+// given notify block.
+std::string ContextHeader(const Scenario& scenario, const std::string& sessionId,
+                          bool withMailbox = false, const std::string& notify = "");
 
 std::string Envelope(const std::string& header, const std::string& body);
 

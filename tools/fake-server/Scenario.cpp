@@ -73,12 +73,18 @@ Scenario ReadScenario(const json& in) {
             s.limits.docSizeLimit = TextField(l["docSizeLimit"], "limits.docSizeLimit");
         }
     }
-    if (in.contains("folders")) s.folders = ArrayField(in["folders"], "folders");
-    if (in.contains("tags")) s.tags = ArrayField(in["tags"], "tags");
-    if (in.contains("messages")) s.messages = ArrayField(in["messages"], "messages");
-    if (in.contains("appointments")) {
-        s.appointments = ArrayField(in["appointments"], "appointments");
-    }
+    const Millis now = NowMs();
+    const auto readAll = [&](const char* name, json& into, auto read) {
+        if (!in.contains(name)) return;
+        into = json::array();
+        for (const json& item : ArrayField(in[name], name)) into.push_back(read(item));
+    };
+    readAll("folders", s.folders, ReadFolder);
+    readAll("tags", s.tags, ReadTag);
+    readAll("messages", s.messages, [now](const json& m) { return ReadMessage(m, now); });
+    readAll("appointments", s.appointments,
+            [now](const json& a) { return ReadAppointment(a, now); });
+    CompleteMailbox(s);
     return s;
 }
 

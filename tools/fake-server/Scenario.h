@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Mailbox.h"
+
 namespace tovela::fakeserver {
 
 struct Account {
@@ -40,8 +42,9 @@ struct Scenario {
     std::map<std::string, std::string> attrs{{"tovelaFeatureBriefcasesEnabled", "TRUE"}};
     std::vector<Signature> signatures;
     Limits limits;
-    // Mailbox content, carried as given until the responses that list it are written.
-    nlohmann::json folders = nlohmann::json::array();
+    // Mailbox content in the canonical shape of Mailbox.h. The admin interface changes it
+    // while the server runs.
+    nlohmann::json folders = DefaultFolders();
     nlohmann::json tags = nlohmann::json::array();
     nlohmann::json messages = nlohmann::json::array();
     nlohmann::json appointments = nlohmann::json::array();

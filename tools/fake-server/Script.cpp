@@ -56,7 +56,7 @@ CannedResponse ReadCanned(const json& value) {
 Script ReadScript(const json& in) {
     OnlyKnownFields(in,
                     {"optionsRefusal", "refer", "delayMs", "authFailed", "sessionFault", "fault",
-                     "htmlPage", "newSession", "nextResponse"},
+                     "htmlPage", "newSession", "refresh", "nextResponse"},
                     "the script");
     Script s;
     auto has = [&](const char* key) { return in.contains(key) && !in[key].is_null(); };
@@ -73,6 +73,7 @@ Script ReadScript(const json& in) {
     if (has("fault")) s.fault = ReadFault(in["fault"]);
     if (has("htmlPage")) s.htmlPage = TextField(in["htmlPage"], "htmlPage");
     if (has("newSession")) s.newSession = BoolField(in["newSession"], "newSession");
+    if (has("refresh")) s.refresh = BoolField(in["refresh"], "refresh");
     if (has("nextResponse")) s.nextResponse = ReadCanned(in["nextResponse"]);
     return s;
 }
@@ -88,6 +89,7 @@ json ToJson(const Script& s) {
                 {"fault", nullptr},
                 {"htmlPage", s.htmlPage ? json(*s.htmlPage) : json(nullptr)},
                 {"newSession", s.newSession},
+                {"refresh", s.refresh},
                 {"nextResponse", nullptr}};
     if (s.fault) out["fault"] = {{"text", s.fault->text}, {"code", s.fault->code}};
     if (s.nextResponse) {

@@ -32,6 +32,7 @@ struct Script {
     std::optional<ScriptedFault> fault;          // next POST answered with this fault
     std::optional<std::string> htmlPage;         // next POST answered 200 with this page
     bool newSession = false;                     // next session batch announces a new session
+    bool refresh = false;                        // next session batch carries folders and tags
     std::optional<CannedResponse> nextResponse;  // next request of its method, verbatim
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "Notifications.h"
 #include "Scenario.h"
 #include "Script.h"
 
@@ -14,6 +15,7 @@ struct StateData {
     Scenario scenario;
     Script script;
     std::map<std::string, std::string> sessionByToken;  // issued auth token → session id
+    std::map<std::string, SessionFeed> feeds;           // session id → its notifications
     unsigned long issued = 0;  // tokens and sessions numbered from here; survives a reset
 };
 

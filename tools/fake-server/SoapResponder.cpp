@@ -67,8 +67,10 @@ Reply AnswerLogin(StateData& state, const ClientRequest& request) {
     const std::string token = NewAuthToken(state);
     const std::string session = NewSessionId(state);
     state.sessionByToken[token] = session;
+    // The login answer carries the mailbox, and so does the first batch of the session.
+    state.feeds[session] = SessionFeed{};
     const std::string auth = AuthResponse(state.scenario, request, token, session);
-    return Soap(Envelope(ContextHeader(state.scenario, session), Body(state, request, auth)));
+    return Soap(Envelope(ContextHeader(state.scenario, session, true), Body(state, request, auth)));
 }
 
 Reply AnswerSession(StateData& state, const ClientRequest& request) {
@@ -78,14 +80,23 @@ Reply AnswerSession(StateData& state, const ClientRequest& request) {
     }
     const std::string sessionFault = std::exchange(state.script.sessionFault, "");
     if (sessionFault == "expired") {
+        state.feeds.erase(found->second);
         state.sessionByToken.erase(found);
         return Fault("auth credentials have expired", "service.AUTH_EXPIRED");
     }
     // A scripted "invalid" is a passing hiccup: the token stays good for the next batch.
     if (sessionFault == "invalid")
         return Fault("no valid authtoken present", "service.AUTH_REQUIRED");
-    if (std::exchange(state.script.newSession, false)) found->second = NewSessionId(state);
-    return Soap(Envelope(ContextHeader(state.scenario, found->second), Body(state, request, "")));
+    if (std::exchange(state.script.newSession, false)) {
+        state.feeds.erase(found->second);
+        found->second = NewSessionId(state);
+    }
+    SessionFeed& feed = state.feeds[found->second];
+    const bool firstBatch = std::exchange(feed.refreshDue, false);
+    const bool scripted = std::exchange(state.script.refresh, false);
+    const std::string header =
+        ContextHeader(state.scenario, found->second, firstBatch || scripted, TakeNotifyBlock(feed));
+    return Soap(Envelope(header, Body(state, request, "")));
 }
 
 }  // namespace

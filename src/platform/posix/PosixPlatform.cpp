@@ -3,11 +3,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 
 #include "platform/Platform.h"
 #include "platform/posix/EventLoop.h"
 #include "platform/posix/Factories.h"
 #include "platform/posix/IniSettingsStore.h"
+#include "platform/posix/JsonDesktop.h"
 #include "platform/posix/PosixInstance.h"
 
 namespace tovela {
@@ -85,6 +87,9 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
     auto platform = std::make_unique<Platform>();
     auto loop = std::make_unique<posix::EventLoop>();
     platform->windows = std::make_unique<posix::PosixWindowSystem>(*loop);
+    platform->notifyIcons = std::make_unique<posix::JsonNotifyIcons>(std::cout);
+    platform->desktop = std::make_unique<posix::JsonDesktop>(std::cout);
+    platform->locale = std::make_unique<posix::PosixLocaleInfo>();
     platform->timers = std::make_unique<LoopTimers>(*loop);
     platform->loop = std::move(loop);
     platform->clock = std::make_unique<PosixClock>();

@@ -3,6 +3,8 @@
 #include <psapi.h>
 // psapi.h maps the name onto its kernel32 twin; our port keeps the plain name.
 #undef EmptyWorkingSet
+// The same for winuser.h and the desktop port's message box.
+#undef MessageBox
 
 #include <cstdlib>
 #include <map>
@@ -11,6 +13,7 @@
 #include "platform/Platform.h"
 #include "platform/win32/Factories.h"
 #include "platform/win32/RegistrySettingsStore.h"
+#include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32Mailbox.h"
 #include "platform/win32/WinText.h"
 
@@ -187,6 +190,9 @@ std::unique_ptr<Platform> CreatePlatform(int, char**) {
     platform->instance = std::make_unique<win32::Win32SingleInstance>();
     platform->windows = std::make_unique<win32::Win32WindowSystem>();
     platform->system = std::make_unique<Win32SystemInfo>();
+    platform->notifyIcons = std::make_unique<win32::Win32NotifyIcons>();
+    platform->desktop = std::make_unique<win32::Win32Desktop>(*platform->system);
+    platform->locale = std::make_unique<win32::Win32LocaleInfo>();
     platform->xml = win32::CreateXmlFactory();
     platform->http = win32::CreateHttpFactory();
     platform->commandLine = CommandTail();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "fakes/FakeTray.h"
 #include "fakes/FakeWindowSystem.h"
 #include "fakes/RecordingDebugLog.h"
 #include "notify/TrayIcon.h"
@@ -41,8 +42,9 @@ public:
 class TrayIconMailboxTest : public ::testing::Test {
 protected:
     testing::FakeWindowSystem windows;
+    testing::FakeTray tray;
     RecordingEvents events;
-    TrayIcon icon{windows, events};
+    TrayIcon icon{windows, tray, events};
 };
 
 TEST_F(TrayIconMailboxTest, SecondStartRequestsArriveDecoded) {
@@ -76,7 +78,7 @@ TEST_F(TrayIconMailboxTest, MapiTextIsPassedAsReceived) {
 TEST_F(TrayIconMailboxTest, UploadAndMapiAreDroppedWhileEitherIsHandled) {
     // A second icon's window shares the busy flag, as every mailbox window does.
     RecordingEvents otherEvents;
-    TrayIcon other{windows, otherEvents};
+    TrayIcon other{windows, tray, otherEvents};
     events.duringHandler = [&] {
         events.duringHandler = nullptr;  // the nested requests below must not recurse
         other.OnCopyData(1723, std::string("second"));

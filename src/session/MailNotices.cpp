@@ -1,0 +1,195 @@
+#include "session/MailNotices.h"
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "session/LeadingNumber.h"
+#include "session/RegEx.h"
+#include "session/XmlNodes.h"
+
+namespace tovela {
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kRefreshFolders = "/soap:Envelope/soap:Header/context/refresh//(folder|link)";
+constexpr const char* kRefreshTags = "/soap:Envelope/soap:Header/context/refresh//tag";
+constexpr const char* kNotifyBlocks = "/soap:Envelope/soap:Header/context//notify";
+
+// Ids up to this one are the server's system folders; of those only the Inbox and Junk
+// hold mail the user wants counted.
+constexpr double kLastSystemFolderId = 15;
+
+// Adds to the count without overflowing on a hostile "u".
+void AddUnread(NoticeText& notice, double count) {
+    constexpr double kMax = std::numeric_limits<std::int32_t>::max();
+    const double sum = static_cast<double>(notice.nUnread) + std::nearbyint(count);
+    notice.nUnread =
+        sum >= kMax ? std::numeric_limits<std::int32_t>::max() : static_cast<std::int32_t>(sum);
+}
+
+double UnreadCount(const XmlNode& element) {
+    const double u = LeadingNumber(element.Attribute("u").value_or(std::string()));
+    return std::isfinite(u) ? u : 0;
+}
+
+bool NamePasses(std::string_view name, NotifyFilter filter) {
+    return RegExTest(filter.pattern, name, true) == filter.whiteList;
+}
+
+void OfferFolderLine(const XmlNode& folder, NotifyFilter filter, NoticeText& notice) {
+    const std::string name = folder.Attribute("name").value_or(std::string());
+    const std::string local = LocalFolderName(name);
+    if (!NamePasses(local, filter)) return;
+    const double id = LeadingNumber(folder.Attribute("id").value_or(std::string()));
+    if (!(id > kLastSystemFolderId) && name != "Inbox" && name != "Junk") return;
+    const double u = UnreadCount(folder);
+    if (!(u > 0)) return;
+    AddUnread(notice, u);
+    notice.sSummary += local + " (" + folder.Attribute("u").value_or(std::string()) + ")" + kCrLf;
+}
+
+void OfferTagLine(const XmlNode& tag, NotifyFilter filter, NoticeText& notice) {
+    const std::string name = tag.Attribute("name").value_or(std::string());
+    if (!NamePasses(name, filter)) return;
+    const double u = UnreadCount(tag);
+    if (!(u > 0)) return;
+    AddUnread(notice, u);
+    notice.sSummary +=
+        "タグ: " + name + " (" + tag.Attribute("u").value_or(std::string()) + ")" + kCrLf;
+}
+
+std::string Sender(const XmlNode& message) {
+    const auto from = SelectSingleNode(message, "e[@t='f']");
+    if (!from) return {};
+    const std::optional<std::string> personal = from->Attribute("p");
+    const std::optional<std::string> address = from->Attribute("a");
+    if (personal) return address ? *personal + " <" + *address + ">" : *personal;
+    return address.value_or(std::string());
+}
+
+void TakeNewMessages(const XmlNode& block, const MailboxModel& model, NotifyFilter filter,
+                     NoticeText& notice) {
+    for (const auto& message : SelectNodes(block, "created//m")) {
+        const std::optional<std::string> flags = message->Attribute("f");
+        if (!flags || flags->find('u') == std::string::npos) continue;
+        if (!model.ItemPasses(*message, filter)) continue;
+        notice.sSummary += "差出人: " + Sender(*message) + kCrLf;
+        notice.sSummary += "件名: " + NodeText(*message, "su") + kCrLf + kCrLf;
+        AddUnread(notice, 1);
+    }
+}
+
+void TakeTablesOfBlock(const XmlNode& block, MailboxModel& model, CalendarHooks& calendar) {
+    for (const auto& deleted : SelectNodes(block, "deleted")) {
+        // The id is taken whole: a list of ids names no single record.
+        const std::string id = deleted->Attribute("id").value_or(std::string());
+        calendar.DeletedAppointment(id);
+        model.ReleaseById(id);
+    }
+    for (const auto& tag : SelectNodes(block, "(created|modified)//tag")) {
+        model.AddOrUpdateTag(*tag);
+    }
+    for (const auto& folder : SelectNodes(block, "(created|modified)//folder")) {
+        model.AddOrUpdateFolder(*folder);
+    }
+}
+
+// The block's content after its opening tag; the server repeats a block word for word
+// when it resends it.
+std::string BlockContent(const XmlNode& block) {
+    const std::string markup = block.Markup();
+    const std::size_t end = markup.find('>');
+    return end == std::string::npos ? std::string() : markup.substr(end + 1);
+}
+
+void TakeNotifyBlock(const XmlNode& block, SessionContext& session, MailboxModel& model,
+                     NotifyFilter filter, NoticeText& notice, CalendarHooks& calendar,
+                     MailAlerts& alerts) {
+    session.sNotifySeq = block.Attribute("seq").value_or(std::string());
+    std::string content = BlockContent(block);
+    if (content == notice.previousBlock) return;
+    notice.previousBlock = std::move(content);
+
+    TakeNewMessages(block, model, filter, notice);
+    calendar.ChangedAppointments(block);
+    // Mail was read or removed elsewhere and nothing new came: the icon goes quiet.
+    if (notice.nUnread == 0 && (NodeExists(block, "modified//m") || NodeExists(block, "deleted"))) {
+        alerts.IconReset();
+    }
+    TakeTablesOfBlock(block, model, calendar);
+}
+
+void RemoveTrailingLineBreaks(std::string& text) {
+    while (text.size() >= 2 && text.compare(text.size() - 2, 2, kCrLf) == 0) {
+        text.resize(text.size() - 2);
+    }
+}
+
+void SoundAndWindow(const std::string& text, AlertOptions options, MailAlerts& alerts) {
+    if (options.sound) {
+        if (alerts.UnreadSoundExists()) {
+            alerts.PlayUnreadSound();
+        } else {
+            alerts.Beep();
+        }
+    }
+    if (options.window) alerts.ShowMessage(text, kMessageInformation, "");
+}
+
+}  // namespace
+
+void TakeRefreshBlock(const XmlNode& root, MailboxModel& model, NotifyFilter filter,
+                      NoticeText& notice, bool& bFoldersLoaded) {
+    if (bFoldersLoaded) return;
+    try {
+        for (const auto& folder : SelectNodes(root, kRefreshFolders)) {
+            if (folder->Attribute("id") && folder->Attribute("name")) {
+                OfferFolderLine(*folder, filter, notice);
+                model.AddOrUpdateFolder(*folder);
+            }
+            bFoldersLoaded = true;
+        }
+        for (const auto& tag : SelectNodes(root, kRefreshTags)) {
+            OfferTagLine(*tag, filter, notice);
+            model.AddOrUpdateTag(*tag);
+            bFoldersLoaded = true;
+        }
+    } catch (...) {
+        // Out of memory halfway: what was read stays, the rest comes with a later refresh.
+    }
+}
+
+void TakeNotifyBlocks(const XmlNode& root, SessionContext& session, MailboxModel& model,
+                      NotifyFilter filter, NoticeText& notice, CalendarHooks& calendar,
+                      MailAlerts& alerts) {
+    try {
+        for (const auto& block : SelectNodes(root, kNotifyBlocks)) {
+            TakeNotifyBlock(*block, session, model, filter, notice, calendar, alerts);
+        }
+    } catch (...) {
+        // Out of memory halfway: the blocks taken in so far stay taken in.
+    }
+}
+
+void SummaryAndAlerts(NoticeText& notice, AlertOptions options, MailAlerts& alerts) {
+    try {
+        if (!notice.sSummary.empty()) {
+            std::string text = notice.nUnread > 0 ? "未読メールがあります" : "24時間以内の予約";
+            text += kCrLf + notice.sSummary;
+            RemoveTrailingLineBreaks(text);
+            alerts.IconAdd(text, notice.nUnread);
+            alerts.FixTrayTooltipsZOrder();
+            SoundAndWindow(text, options, alerts);
+        }
+        if (!notice.sReminders.empty()) {
+            RemoveTrailingLineBreaks(notice.sReminders);
+            SoundAndWindow(notice.sReminders, options, alerts);
+        }
+    } catch (...) {
+        // An alert that could not be built is lost; the next response brings its own.
+    }
+    notice = NoticeText{};
+}
+
+}  // namespace tovela

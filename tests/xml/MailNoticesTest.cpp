@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "session/MailNotices.h"
+#include "xml/XmlEngine.h"
+
+namespace tovela {
+namespace {
+
+class RecordingAlerts final : public MailAlerts {
+public:
+    void IconAdd(const std::string& text, std::int32_t n) override {
+        calls.push_back("IconAdd " + std::to_string(n) + " " + text);
+    }
+    void IconReset() override { calls.push_back("IconReset"); }
+    void FixTrayTooltipsZOrder() override { calls.push_back("FixZOrder"); }
+    bool UnreadSoundExists() override { return wavExists; }
+    void PlayUnreadSound() override { calls.push_back("PlayUnread"); }
+    void Beep() override { calls.push_back("Beep"); }
+    void ShowMessage(const std::string& text, int style, const std::string& title) override {
+        calls.push_back("ShowMessage " + std::to_string(style) + " [" + title + "] " + text);
+    }
+    bool wavExists = false;
+    std::vector<std::string> calls;
+};
+
+class RecordingCalendar final : public CalendarHooks {
+public:
+    void ChangedAppointments(const XmlNode& block) override {
+        changedBlocks.push_back(block.Attribute("seq").value_or(""));
+    }
+    void DeletedAppointment(const std::string& id) override { deletedIds.push_back(id); }
+    std::vector<std::string> changedBlocks;
+    std::vector<std::string> deletedIds;
+};
+
+std::string Envelope(const std::string& context) {
+    return "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\">"
+           "<soap:Header><context xmlns=\"urn:tovela\">" +
+           context + "</context></soap:Header><soap:Body/></soap:Envelope>";
+}
+
+std::string Notify(const std::string& seq, const std::string& content) {
+    return "<notify seq=\"" + seq + "\">" + content + "</notify>";
+}
+
+std::string NewMessage(const std::string& attributes, const std::string& children) {
+    return "<created><m " + attributes + ">" + children + "</m></created>";
+}
+
+// The account the notification blocks arrive for.
+constexpr const char* kMailbox =
+    "<refresh><folder id=\"1\" name=\"USER_ROOT\" l=\"11\">"
+    "<folder id=\"2\" name=\"Inbox\" l=\"1\" u=\"3\"><folder id=\"300\" name=\"Clients\" l=\"2\"/>"
+    "</folder><folder id=\"4\" name=\"Junk\" l=\"1\" u=\"2\"/>"
+    "<folder id=\"5\" name=\"Sent\" l=\"1\" u=\"7\"/><folder id=\"257\" name=\"Projects\" l=\"1\" "
+    "u=\"1\"/><folder id=\"258\" name=\"Quiet\" l=\"1\" u=\"0\"/></folder>"
+    "<tags><tag id=\"64\" name=\"Urgent\"/><tag id=\"65\" name=\"Personal\"/></tags>"
+    "</refresh>";
+
+class MailNoticesTest : public ::testing::Test {
+protected:
+    const XmlNode& Load(const std::string& context) {
+        documents.push_back(xml->CreateDocument());
+        EXPECT_TRUE(documents.back()->LoadXml(Envelope(context)));
+        return *documents.back()->DocumentElement();
+    }
+    void Refresh(const std::string& context) {
+        TakeRefreshBlock(Load(context), model, filter, notice, bFoldersLoaded);
+    }
+    void Blocks(const std::string& context) {
+        TakeNotifyBlocks(Load(context), session, model, filter, notice, calendar, alerts);
+    }
+    // Reads the mailbox quietly, as an earlier response would have.
+    void KnownMailbox() {
+        Refresh(kMailbox);
+        notice = NoticeText{};
+    }
+    void Alerts() { SummaryAndAlerts(notice, options, alerts); }
+
+    std::unique_ptr<XmlFactory> xml = testing::MakeXmlFactory();
+    std::vector<std::unique_ptr<XmlDocument>> documents;
+    MailboxModel model;
+    NotifyFilter filter{"迷惑メール", false};
+    NoticeText notice;
+    bool bFoldersLoaded = false;
+    SessionContext session;
+    RecordingCalendar calendar;
+    RecordingAlerts alerts;
+    AlertOptions options;
+};
+
+using Calls = std::vector<std::string>;
+
+TEST_F(MailNoticesTest, FirstCheckListsUnreadFolders) {
+    Refresh(kMailbox);
+    EXPECT_TRUE(bFoldersLoaded);
+    EXPECT_EQ(model.FindFolderIndex("300"), 3);
+    Alerts();
+    // Junk is refused by the filter, Sent is a system folder, Quiet has nothing unread.
+    EXPECT_EQ(alerts.calls,
+              (Calls{"IconAdd 4 未読メールがあります\r\n受信箱 (3)\r\nProjects (1)", "FixZOrder"}));
+}
+
+TEST_F(MailNoticesTest, TagLinesFollowFolderLines) {
+    filter = {"urgent|受信箱", true};
+    Refresh(
+        "<refresh><tags><tag id=\"64\" name=\"Urgent\" u=\"2\"/><tag id=\"65\" "
+        "name=\"Personal\" u=\"1\"/></tags><folder id=\"2\" name=\"Inbox\" u=\"3\"/>"
+        "</refresh>");
+    EXPECT_EQ(notice.sSummary, "受信箱 (3)\r\nタグ: Urgent (2)\r\n");
+    EXPECT_EQ(notice.nUnread, 5);
+    EXPECT_EQ(model.FindTagIndex("65"), 2);
+}
+
+TEST_F(MailNoticesTest, SystemFolderListedOnlyAsInboxOrJunk) {
+    filter = {"", false};  // the black list with nothing in it takes every name
+    Refresh(
+        "<refresh><folder id=\"4\" name=\"Junk\" u=\"2\"/><folder id=\"15\" name=\"Chats\" "
+        "u=\"4\"/><folder id=\"16\" name=\"Mine\" u=\"1\"/></refresh>");
+    EXPECT_EQ(notice.sSummary, "迷惑メール (2)\r\nMine (1)\r\n");
+    EXPECT_EQ(notice.nUnread, 3);
+}
+
+TEST_F(MailNoticesTest, FolderWithoutNameStaysOutButMailboxCountsAsLoaded) {
+    Refresh("<refresh><folder id=\"300\" l=\"1\" u=\"5\"/></refresh>");
+    EXPECT_TRUE(bFoldersLoaded);
+    EXPECT_EQ(model.Folders.size(), 1u);
+    Alerts();
+    EXPECT_TRUE(alerts.calls.empty());
+}
+
+TEST_F(MailNoticesTest, RefreshReadOnlyUntilLoaded) {
+    KnownMailbox();
+    Refresh("<refresh><folder id=\"600\" name=\"Later\" l=\"1\" u=\"9\"/></refresh>");
+    EXPECT_EQ(model.FindFolderIndex("600"), -1);
+    EXPECT_EQ(notice.nUnread, 0);
+}
+
+struct SenderCase {
+    const char* name;
+    const char* children;
+    const char* line;
+};
+
+class SenderTest : public MailNoticesTest, public ::testing::WithParamInterface<SenderCase> {};
+
+TEST_P(SenderTest, LinesOfANewMessage) {
+    KnownMailbox();
+    Blocks(Notify("1", NewMessage("id=\"9\" l=\"2\" f=\"su\"", GetParam().children)));
+    EXPECT_EQ(notice.sSummary, GetParam().line);
+    EXPECT_EQ(notice.nUnread, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Senders, SenderTest,
+    ::testing::Values(
+        SenderCase{"NameAndAddress",
+                   "<e t=\"t\" a=\"me@example.com\"/><e t=\"f\" p=\"山田 太郎\" "
+                   "a=\"taro@example.com\"/><su>会議</su>",
+                   "差出人: 山田 太郎 <taro@example.com>\r\n件名: 会議\r\n\r\n"},
+        SenderCase{"AddressOnly", "<e t=\"f\" a=\"taro@example.com\"/><su>Hi</su>",
+                   "差出人: taro@example.com\r\n件名: Hi\r\n\r\n"},
+        SenderCase{"NameOnly", "<e t=\"f\" p=\"Taro\"/>", "差出人: Taro\r\n件名: \r\n\r\n"},
+        SenderCase{"NoFromAddress", "<e t=\"t\" p=\"Me\" a=\"me@example.com\"/><su>x</su>",
+                   "差出人: \r\n件名: x\r\n\r\n"}),
+    [](const ::testing::TestParamInfo<SenderCase>& row) { return std::string(row.param.name); });
+
+TEST_F(MailNoticesTest, OnlyUnreadMessagesThatPassTheFilterCount) {
+    KnownMailbox();
+    filter = {"受信箱", true};
+    Blocks(Notify("1", NewMessage("id=\"10\" l=\"2\" f=\"s\"", "<su>read</su>") +
+                           NewMessage("id=\"11\" l=\"2\"", "<su>no flags</su>") +
+                           NewMessage("id=\"12\" l=\"2\" f=\"U\"", "<su>upper case</su>") +
+                           NewMessage("id=\"13\" l=\"4\" f=\"u\"", "<su>junk</su>") +
+                           NewMessage("id=\"14\" l=\"300\" f=\"fu\"", "<su>client</su>")));
+    EXPECT_EQ(notice.sSummary, "差出人: \r\n件名: client\r\n\r\n");
+    EXPECT_EQ(notice.nUnread, 1);
+}
+
+TEST_F(MailNoticesTest, MessagesFilteredBeforeTheBlockCreatesTheirFolder) {
+    KnownMailbox();
+    filter = {"受信箱", true};
+    Blocks(Notify("1", NewMessage("id=\"20\" l=\"600\" f=\"u\"", "") +
+                           "<created><folder id=\"600\" name=\"New\" l=\"2\"/></created>"));
+    EXPECT_EQ(notice.nUnread, 0);
+    EXPECT_EQ(model.FindFolderIndex("600"), 8);
+    Blocks(Notify("2", NewMessage("id=\"21\" l=\"600\" f=\"u\"", "")));
+    EXPECT_EQ(notice.nUnread, 1);
+}
+
+TEST_F(MailNoticesTest, RepeatedBlockTakenOnceButItsSequenceKept) {
+    KnownMailbox();
+    const std::string content = NewMessage("id=\"9\" l=\"2\" f=\"u\"", "<su>once</su>");
+    Blocks(Notify("5", content) + Notify("6", content));
+    EXPECT_EQ(session.sNotifySeq, "6");
+    EXPECT_EQ(notice.sSummary, "差出人: \r\n件名: once\r\n\r\n");
+    EXPECT_EQ(calendar.changedBlocks, (Calls{"5"}));
+
+    // A later response starts afresh once the alerts are done.
+    Alerts();
+    Blocks(Notify("7", content));
+    EXPECT_EQ(notice.nUnread, 1);
+    EXPECT_EQ(session.sNotifySeq, "7");
+}
+
+TEST_F(MailNoticesTest, ReadElsewhereResetsIconOnlyWithoutNewMail) {
+    KnownMailbox();
+    const std::string read = "<modified><m id=\"9\" f=\"\"/></modified>";
+    Blocks(Notify("1", read));
+    EXPECT_EQ(alerts.calls, (Calls{"IconReset"}));
+
+    alerts.calls.clear();
+    notice = NoticeText{};
+    Blocks(Notify("2", NewMessage("id=\"10\" l=\"2\" f=\"u\"", "")) + Notify("3", read));
+    EXPECT_TRUE(alerts.calls.empty());
+
+    notice = NoticeText{};
+    Blocks(Notify("4", "<deleted id=\"77\"/>"));
+    EXPECT_EQ(alerts.calls, (Calls{"IconReset"}));
+}
+
+TEST_F(MailNoticesTest, BlockUpdatesTablesAndHandsDeletionsToCalendar) {
+    KnownMailbox();
+    Blocks(Notify("1",
+                  "<deleted id=\"64,257\"/><deleted id=\"300\"/>"
+                  "<modified><tag id=\"65\" name=\"Family\"/><folder id=\"257\" "
+                  "name=\"Archive\"/></modified>"
+                  "<created><tag id=\"66\" name=\"New\"/></created>"));
+    EXPECT_EQ(calendar.deletedIds, (Calls{"64,257", "300"}));
+    EXPECT_NE(model.FindTagIndex("64"), -1);
+    EXPECT_EQ(model.FindFolderIndex("300"), -1);
+    EXPECT_EQ(model.Tags[model.FindTagIndex("65")]->Name, "Family");
+    EXPECT_EQ(model.Folders[model.FindFolderIndex("257")]->Name, "Archive");
+    EXPECT_NE(model.FindTagIndex("66"), -1);
+}
+
+struct AlertCase {
+    const char* name;
+    bool sound;
+    bool window;
+    bool wavExists;
+    Calls after;  // the calls that follow IconAdd and FixZOrder
+};
+
+class AlertTest : public MailNoticesTest, public ::testing::WithParamInterface<AlertCase> {};
+
+TEST_P(AlertTest, SoundAndWindowFollowTheBalloon) {
+    const AlertCase& c = GetParam();
+    options = {c.sound, c.window};
+    alerts.wavExists = c.wavExists;
+    notice.sSummary = "受信箱 (1)\r\n\r\n";
+    notice.nUnread = 1;
+    Alerts();
+    Calls expected{"IconAdd 1 未読メールがあります\r\n受信箱 (1)", "FixZOrder"};
+    expected.insert(expected.end(), c.after.begin(), c.after.end());
+    EXPECT_EQ(alerts.calls, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, AlertTest,
+    ::testing::Values(
+        AlertCase{"Quiet", false, false, true, {}},
+        AlertCase{"SoundWithWave", true, false, true, {"PlayUnread"}},
+        AlertCase{"SoundWithoutWaveBeeps", true, false, false, {"Beep"}},
+        AlertCase{
+            "Window", false, true, false, {"ShowMessage 64 [] 未読メールがあります\r\n受信箱 (1)"}},
+        AlertCase{"Both",
+                  true,
+                  true,
+                  true,
+                  {"PlayUnread", "ShowMessage 64 [] 未読メールがあります\r\n受信箱 (1)"}}),
+    [](const ::testing::TestParamInfo<AlertCase>& row) { return std::string(row.param.name); });
+
+TEST_F(MailNoticesTest, AppointmentLinesAloneGetTheirOwnTitle) {
+    notice.sSummary = "・明日10:00 Review\r\n";
+    Alerts();
+    EXPECT_EQ(alerts.calls,
+              (Calls{"IconAdd 0 24時間以内の予約\r\n・明日10:00 Review", "FixZOrder"}));
+}
+
+TEST_F(MailNoticesTest, RemindersAlertWithoutBalloon) {
+    options = {true, true};
+    notice.sReminders = "Review 10:00 - 11:00\r\n\r\n";
+    Alerts();
+    EXPECT_EQ(alerts.calls, (Calls{"Beep", "ShowMessage 64 [] Review 10:00 - 11:00"}));
+}
+
+TEST_F(MailNoticesTest, NothingGatheredShowsNothing) {
+    options = {true, true};
+    alerts.wavExists = true;
+    KnownMailbox();
+    Blocks(Notify("1", NewMessage("id=\"9\" l=\"2\" f=\"s\"", "")));
+    Alerts();
+    EXPECT_TRUE(alerts.calls.empty());
+    EXPECT_EQ(notice.previousBlock, "");
+}
+
+}  // namespace
+}  // namespace tovela
