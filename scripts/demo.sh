@@ -40,11 +40,14 @@ echo "Fake server on 127.0.0.1:$port (account demo/demo)."
 printf '[Settings]\nTovelaHost=127.0.0.1:%s\nHTTPS=0\nUsername=demo\nPassword=text:demo\n' "$port" \
   > "$XDG_CONFIG_HOME/NotificadorTovela/Settings.ini"
 
-"$exe" &
+"$exe" > "$profile/desktop.jsonl" &
 first=$!
-for _ in $(seq 100); do grep -q '"method":"POST"' "$profile/requests.log" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q '"infoTitle":"[^"]' "$profile/desktop.jsonl" 2>/dev/null && break; sleep 0.1; done
+sleep 0.5
 echo "The program probed the server and logged in:"
 grep -o '"method":"[A-Z]*","path":"[^"]*"' "$profile/requests.log" | sed 's/^/  /'
+echo "What it shows in the notification area (the Linux build prints it as JSON lines):"
+grep '"event":"notifyIcon"' "$profile/desktop.jsonl" | sed 's/^/  /'
 
 echo "A second start hands over a mailto: link and ends:"
 "$exe" "mailto:someone@example.com?subject=Hello"

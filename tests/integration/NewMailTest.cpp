@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 
 #include "integration/FakeServer.h"
@@ -97,7 +98,7 @@ TEST_F(NewMailTest, DeliveredMailShowsABalloonOnTheMainIcon) {
     EXPECT_EQ(events.back().value("message", ""), "delete");
 }
 
-TEST_F(NewMailTest, DueAppointmentGetsItsOwnIconWithAReminder) {
+TEST_F(NewMailTest, DueAppointmentGetsItsOwnIconUntilDeletedOnTheServer) {
     nlohmann::json scenario = Scenario();
     scenario["folders"].push_back({{"id", 10}, {"name", "Calendar"}, {"parent", 1}, {"view", "appointment"}});
     scenario["appointments"] = {{{"id", 400},
@@ -114,9 +115,19 @@ TEST_F(NewMailTest, DueAppointmentGetsItsOwnIconWithAReminder) {
     EXPECT_EQ(reminder->value("icon", ""), "calendar");
     EXPECT_EQ(reminder->value("info", "").rfind("いつ: ", 0), 0u) << reminder->dump();
 
+    // Deleted on the server: the next batch's notification takes its icon away.
+    const long iconWindow = reminder->value("hwnd", 0L);
+    server->Admin("/admin/delete", {{"id", 400}});
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const auto& e : Events(output)) {
+            if (e.value("message", "") == "delete" && e.value("hwnd", 0L) == iconWindow) return true;
+        }
+        return false;
+    })) << ReadText(output);
+
     program->Signal(SIGTERM);
     EXPECT_EQ(program->WaitForExit(), std::optional<int>(0));
-    // Both icons are gone.
+    // The main icon went at shutdown as well.
     std::set<long> removed;
     for (const auto& e : Events(output)) {
         if (e.value("message", "") == "delete") removed.insert(e.value("hwnd", 0L));
