@@ -2,12 +2,12 @@
 // response, and the response processing next to a bare libxml2 parse of the same text.
 #include <benchmark/benchmark.h>
 #include <httplib.h>
-#include <libxml/parser.h>
 
 #include <cstdio>
 #include <map>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "app/DebugLog.h"
 #include "fakes/FakePlatform.h"
 #include "platform/posix/Factories.h"
@@ -114,49 +114,8 @@ void BM_ProcessResponse(benchmark::State& state) {
 }
 BENCHMARK(BM_ProcessResponse)->Unit(benchmark::kMicrosecond);
 
-void BM_BareLibxml2Parse(benchmark::State& state) {
-    const std::string& text = Response();
-    for (auto _ : state) {
-        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
-                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-        benchmark::DoNotOptimize(doc);
-        xmlFreeDoc(doc);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-}
-BENCHMARK(BM_BareLibxml2Parse)->Unit(benchmark::kMicrosecond);
-
-// Prints the usual table, then the ratio the processing is judged by.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) cpu_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double process = cpu_["BM_ProcessResponse"];
-        const double parse = cpu_["BM_BareLibxml2Parse"];
-        std::printf("\nresponse size: %zu bytes\n", Response().size());
-        if (cpu_.count("BM_SessionCycleOverLoopback")) {
-            std::printf("client CPU per check cycle: %.1f us\n", cpu_["BM_SessionCycleOverLoopback"]);
-        }
-        if (parse > 0) {
-            std::printf("ProcessResponse / bare libxml2 parse: %.2f (aim: at most 2)\n", process / parse);
-        }
-    }
-
-private:
-    std::map<std::string, double> cpu_;
-};
+void BM_ProcessResponse_BareParse(benchmark::State& state) { bench::BareParse(state, Response()); }
+BENCHMARK(BM_ProcessResponse_BareParse)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tovela
-
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    tovela::RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
-}

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -110,6 +111,38 @@ struct LoadedDocument {
     }
 };
 
+// Compiling an expression costs about as much as running it on a small answer, and the
+// program asks the same few hundred paths again and again: keep them compiled. Bounded, so
+// paths that carry ids from the server cannot grow it without end.
+class CompiledPaths {
+public:
+    ~CompiledPaths() { Clear(); }
+    xmlXPathCompExprPtr Get(const std::string& expression) {
+        auto it = cache_.find(expression);
+        if (it != cache_.end()) return it->second;
+        if (cache_.size() >= kLimit) Clear();
+        xmlXPathCompExprPtr compiled =
+            xmlXPathCompile(reinterpret_cast<const xmlChar*>(expression.c_str()));
+        cache_.emplace(expression, compiled);  // a rejected path is remembered as null
+        return compiled;
+    }
+
+private:
+    void Clear() {
+        for (auto& entry : cache_) {
+            if (entry.second != nullptr) xmlXPathFreeCompExpr(entry.second);
+        }
+        cache_.clear();
+    }
+    static constexpr std::size_t kLimit = 512;
+    std::unordered_map<std::string, xmlXPathCompExprPtr> cache_;
+};
+
+xmlXPathCompExprPtr CompiledPath(const std::string& expression) {
+    thread_local CompiledPaths paths;
+    return paths.Get(expression);
+}
+
 struct XPathObjectFree {
     void operator()(xmlXPathObjectPtr object) const { xmlXPathFreeObject(object); }
 };
@@ -173,8 +206,10 @@ public:
             if (xpath.empty()) return nodes;
             const std::string expression(xpath);
             owner_->xpath->node = node_;
-            std::unique_ptr<xmlXPathObject, XPathObjectFree> result(xmlXPathEvalExpression(
-                reinterpret_cast<const xmlChar*>(expression.c_str()), owner_->xpath));
+            xmlXPathCompExprPtr compiled = CompiledPath(expression);
+            if (compiled == nullptr) return nodes;
+            std::unique_ptr<xmlXPathObject, XPathObjectFree> result(
+                xmlXPathCompiledEval(compiled, owner_->xpath));
             if (!result || result->type != XPATH_NODESET || result->nodesetval == nullptr) {
                 return nodes;
             }
