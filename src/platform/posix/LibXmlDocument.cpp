@@ -113,16 +113,28 @@ struct LoadedDocument {
 
 // Compiling an expression costs about as much as running it on a small answer, and the
 // program asks the same few hundred paths again and again: keep them compiled. Bounded, so
-// paths that carry ids from the server cannot grow it without end.
+// paths that carry ids from the server cannot grow it without end. They are compiled in a
+// context of their own, tied to no document (a document's name dictionary would otherwise
+// be kept alive by them), whose error handler stays silent.
 class CompiledPaths {
 public:
-    ~CompiledPaths() { Clear(); }
+    CompiledPaths() : context_(xmlXPathNewContext(nullptr)) {
+        if (context_ != nullptr) context_->error = IgnoreXPathError;
+    }
+    ~CompiledPaths() {
+        Clear();
+        if (context_ != nullptr) xmlXPathFreeContext(context_);
+    }
+    CompiledPaths(const CompiledPaths&) = delete;
+    CompiledPaths& operator=(const CompiledPaths&) = delete;
+
     xmlXPathCompExprPtr Get(const std::string& expression) {
+        if (context_ == nullptr) return nullptr;
         auto it = cache_.find(expression);
         if (it != cache_.end()) return it->second;
         if (cache_.size() >= kLimit) Clear();
         xmlXPathCompExprPtr compiled =
-            xmlXPathCompile(reinterpret_cast<const xmlChar*>(expression.c_str()));
+            xmlXPathCtxtCompile(context_, reinterpret_cast<const xmlChar*>(expression.c_str()));
         cache_.emplace(expression, compiled);  // a rejected path is remembered as null
         return compiled;
     }
@@ -135,6 +147,7 @@ private:
         cache_.clear();
     }
     static constexpr std::size_t kLimit = 512;
+    xmlXPathContextPtr context_;
     std::unordered_map<std::string, xmlXPathCompExprPtr> cache_;
 };
 
