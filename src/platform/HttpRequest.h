@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,6 +13,17 @@ namespace tovela {
 inline constexpr std::uint32_t kInetResourceNotFound = 0x800C0005;  // host or address not found
 inline constexpr std::uint32_t kInetDownloadFailure = 0x800C0008;   // connection or transfer failed
 inline constexpr std::uint32_t kInetInvalidCertificate = 0x800C0019;  // certificate refused
+
+// How long a request may take and how much it may bring back. The defaults are the
+// product's; tests pass short ones.
+struct HttpLimits {
+    std::chrono::milliseconds connectTimeout{30'000};
+    std::chrono::milliseconds totalTimeout{120'000};
+    std::size_t maxResponseBytes = 32u << 20;
+};
+
+// An answer over maxResponseBytes; both back ends report this number.
+inline constexpr std::uint32_t kHttpResponseTooLarge = 0x800C0007;
 
 struct HttpError {
     std::uint32_t number = 0;        // 0: no error

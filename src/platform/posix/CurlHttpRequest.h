@@ -9,19 +9,10 @@
 
 namespace tovela::posix {
 
-// How long a request may take and how much it may bring back. The defaults are the
-// product's; tests pass short ones.
-struct HttpLimits {
-    std::chrono::milliseconds connectTimeout{30'000};
-    std::chrono::milliseconds totalTimeout{120'000};
-    std::size_t maxResponseBytes = 32u << 20;
-};
-
 // Error numbers of our own, outside the three the callers tell apart. They are the
 // numbers the Windows back end reports for the same failures (HRESULTs of WinHTTP codes).
 inline constexpr std::uint32_t kHttpTimedOut = 0x80072EE2;          // 12002, timed out
 inline constexpr std::uint32_t kHttpInvalidUrl = 0x80072EE5;        // 12005, invalid URL
-inline constexpr std::uint32_t kHttpResponseTooLarge = 0x800C0007;  // data not available
 inline constexpr std::uint32_t kHttpFailed = 0x80004005;  // anything else the library reports
 
 // Requests on libcurl. Failures map onto the numbers of the platform's request object:

@@ -9,17 +9,6 @@
 
 namespace tovela::win32 {
 
-// How long a request may take and how much it may bring back; the same defaults as the
-// Linux back end. Tests pass short ones.
-struct HttpLimits {
-    std::chrono::milliseconds connectTimeout{30'000};
-    std::chrono::milliseconds totalTimeout{120'000};
-    std::size_t maxResponseBytes = 32u << 20;
-};
-
-// An answer over maxResponseBytes; the Linux back end reports the same number.
-inline constexpr std::uint32_t kHttpResponseTooLarge = 0x800C0007;
-
 // Requests on WinHTTP. Failures map onto the numbers of the platform's request object:
 //   name not resolved, cannot connect                            -> kInetResourceNotFound
 //   connection broken, invalid answer, and a TLS handshake that
