@@ -23,20 +23,23 @@ namespace {
 std::string SessionResponse() {
     std::string folders;
     for (int i = 0; folders.size() < 40 * 1024; ++i) {
-        folders += "<folder id=\"" + std::to_string(300 + i) + "\" name=\"フォルダー " + std::to_string(i) +
-                   "\" l=\"2\" u=\"" + std::to_string(i % 7) + "\" n=\"" + std::to_string(i * 3) + "\"/>";
+        folders += "<folder id=\"" + std::to_string(300 + i) + "\" name=\"フォルダー " +
+                   std::to_string(i) + "\" l=\"2\" u=\"" + std::to_string(i % 7) + "\" n=\"" +
+                   std::to_string(i * 3) + "\"/>";
     }
     std::string appointments;
     for (int i = 0; appointments.size() < 20 * 1024; ++i) {
-        appointments += "<appt id=\"" + std::to_string(900 + i) + "\" name=\"会議 " + std::to_string(i) +
+        appointments += "<appt id=\"" + std::to_string(900 + i) + "\" name=\"会議 " +
+                        std::to_string(i) +
                         "\" l=\"10\"><inst s=\"1796600000000\" dur=\"3600000\"/><alarm><trigger>"
                         "<rel m=\"15\" related=\"START\" neg=\"1\"/></trigger></alarm></appt>";
     }
     return "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\"><soap:Header>"
            "<context xmlns=\"urn:tovela\"><session id=\"S1\">S1</session><change token=\"5\"/>"
            "<refresh><version>8.8.15_GA</version><folder id=\"1\" name=\"USER_ROOT\">" +
-           folders + "</folder><tags/></refresh></context></soap:Header><soap:Body>"
-                     "<BatchResponse xmlns=\"urn:tovela\"><SearchResponse xmlns=\"urn:tovelaMail\">" +
+           folders +
+           "</folder><tags/></refresh></context></soap:Header><soap:Body>"
+           "<BatchResponse xmlns=\"urn:tovela\"><SearchResponse xmlns=\"urn:tovelaMail\">" +
            appointments + "</SearchResponse></BatchResponse></soap:Body></soap:Envelope>";
 }
 
@@ -114,7 +117,9 @@ void BM_ProcessResponse(benchmark::State& state) {
 }
 BENCHMARK(BM_ProcessResponse)->Unit(benchmark::kMicrosecond);
 
-void BM_ProcessResponse_BareParse(benchmark::State& state) { bench::BareParse(state, Response()); }
+void BM_ProcessResponse_BareParse(benchmark::State& state) {
+    bench::BareParse(state, Response());
+}
 BENCHMARK(BM_ProcessResponse_BareParse)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -8,6 +8,7 @@ packages=(
   libxml2-dev libcurl4-openssl-dev libboost1.81-dev
   libcpp-httplib-dev nlohmann-json3-dev libssl-dev
   g++-mingw-w64-x86-64-posix
+  wine wine64 xvfb
 )
 
 missing=()

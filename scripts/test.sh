@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Linux and Windows builds, and runs every test:
-# the Linux suites plainly and again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# the Linux suites plainly and again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the Windows suites under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,4 @@ cmake --preset linux-asan >/dev/null
 cmake --build --preset linux-asan
 ctest --preset linux-asan -j2
 
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-echo "Windows build: $(ls build/windows/src/TovelaNotifier.exe)"
+bash scripts/test-windows.sh

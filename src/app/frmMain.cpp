@@ -34,8 +34,12 @@ frmMain::frmMain(Platform& platform, DebugLog* log)
     : settings(session, sPassword, bFoldersLoaded, *this),
       pollTimer(*platform.timers, [this] { PollTimerProc(); }),
       objNotify(*this),
-      calendar([&platform] { return std::make_unique<Icontify>(TrayServices{*platform.windows, *platform.notifyIcons}); },
-               &objNotify, *platform.locale, platform.desktop->IconHandle(ProgramIcon::Calendar)),
+      calendar(
+          [&platform] {
+              return std::make_unique<Icontify>(
+                  TrayServices{*platform.windows, *platform.notifyIcons});
+          },
+          &objNotify, *platform.locale, platform.desktop->IconHandle(ProgramIcon::Calendar)),
       platform_(platform),
       ownLog_(log ? nullptr : MakeTraceSink(platform, sPassword)),
       log_(log ? *log : *ownLog_),
@@ -114,7 +118,8 @@ void frmMain::ShowMessage(std::string_view text, int style, std::string_view tit
     // The settings entry stays off while a box is up, so the window cannot open under it.
     menus.mnuPopConf.enabled = false;
     const std::string caption = title.empty() ? TrayIcon::TooltipText() : std::string(title);
-    platform_.desktop->MessageBox(std::string(text), caption, static_cast<std::uint32_t>(style) | kTopmost);
+    platform_.desktop->MessageBox(std::string(text), caption,
+                                  static_cast<std::uint32_t>(style) | kTopmost);
     menus.mnuPopConf.enabled = true;
 }
 

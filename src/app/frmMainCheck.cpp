@@ -95,8 +95,13 @@ NotifyFilter frmMain::Filter() const {
 CalendarContext frmMain::CalendarNow() const {
     Clock& clock = *platform_.clock;
     TimeZone& zone = *platform_.timeZone;
-    return {session,   account.nReminderMinutes,      bNewDay, LocalNowSeconds(clock, zone),
-            GetTimeZoneBias(clock, zone), mailbox, Filter()};
+    return {session,
+            account.nReminderMinutes,
+            bNewDay,
+            LocalNowSeconds(clock, zone),
+            GetTimeZoneBias(clock, zone),
+            mailbox,
+            Filter()};
 }
 
 void frmMain::RefreshBlock(const XmlNode& root) {
@@ -115,22 +120,26 @@ void frmMain::AppointmentListing(const XmlNode& root) {
 
 void frmMain::SummaryAndAlerts() {
     const auto& m = settings.Model();
-    tovela::SummaryAndAlerts(notice, {m.chkSonido.value == kChecked, m.chkVentana.value == kChecked},
-                             alerts_);
+    tovela::SummaryAndAlerts(
+        notice, {m.chkSonido.value == kChecked, m.chkVentana.value == kChecked}, alerts_);
 }
 
 void frmMain::ChangedAppointments(const XmlNode& block) {
     calendar.ChangedAppointments(block, CalendarNow());
 }
 
-void frmMain::DeletedAppointment(const std::string& id) { calendar.Release(id); }
+void frmMain::DeletedAppointment(const std::string& id) {
+    calendar.Release(id);
+}
 
 void frmMain::ResetTables() {
     calendar.Reset();
     mailbox.Reset();
 }
 
-void frmMain::PruneAppointments() { calendar.PruneAppointments(CalendarNow()); }
+void frmMain::PruneAppointments() {
+    calendar.PruneAppointments(CalendarNow());
+}
 
 void frmMain::Alerts::IconAdd(const std::string& text, std::int32_t nSinLeer) {
     if (form_.CTrayIcon) {
@@ -139,9 +148,13 @@ void frmMain::Alerts::IconAdd(const std::string& text, std::int32_t nSinLeer) {
     }
 }
 
-void frmMain::Alerts::IconReset() { form_.ResetMainIcon(); }
+void frmMain::Alerts::IconReset() {
+    form_.ResetMainIcon();
+}
 
-void frmMain::Alerts::FixTrayTooltipsZOrder() { form_.platform_.desktop->FixTrayTooltipsZOrder(); }
+void frmMain::Alerts::FixTrayTooltipsZOrder() {
+    form_.platform_.desktop->FixTrayTooltipsZOrder();
+}
 
 bool frmMain::Alerts::UnreadSoundExists() {
     Desktop& desktop = *form_.platform_.desktop;
@@ -153,7 +166,9 @@ void frmMain::Alerts::PlayUnreadSound() {
     desktop.PlaySoundFile(desktop.ProgramFolder() + "unread.wav");
 }
 
-void frmMain::Alerts::Beep() { form_.platform_.desktop->Beep(); }
+void frmMain::Alerts::Beep() {
+    form_.platform_.desktop->Beep();
+}
 
 void frmMain::Alerts::ShowMessage(const std::string& text, int style, const std::string& title) {
     form_.ShowMessage(std::string_view(text), style, std::string_view(title));

@@ -42,10 +42,18 @@ void frmMain::OnDblClick(MouseButton button) {
 
 void frmMain::OnBalloonShow() {}
 void frmMain::OnBalloonHide() {}
-void frmMain::OnBalloonClick() { OpenWebmail(""); }
-void frmMain::OnAbreTovela(const std::string& sCommandLine) { OpenWebmail(sCommandLine); }
-void frmMain::OnUploadFile(const std::string& sCommandLine) { HandToBriefcaseUpload(sCommandLine); }
-void frmMain::OnMapiMensaje(const std::string& sMsgSerialized) { HandToMessageBridge(sMsgSerialized); }
+void frmMain::OnBalloonClick() {
+    OpenWebmail("");
+}
+void frmMain::OnAbreTovela(const std::string& sCommandLine) {
+    OpenWebmail(sCommandLine);
+}
+void frmMain::OnUploadFile(const std::string& sCommandLine) {
+    HandToBriefcaseUpload(sCommandLine);
+}
+void frmMain::OnMapiMensaje(const std::string& sMsgSerialized) {
+    HandToMessageBridge(sMsgSerialized);
+}
 
 void frmMain::OnSettingsShowRequest() {
     log_.Write("OnSettingsShowRequest");
@@ -55,8 +63,12 @@ void frmMain::OnSettingsShowRequest() {
 
 // Appointment icons, through the relay.
 
-void frmMain::OnMouseUp(MouseButton, Icontify& Source) { OpenCalendarMenu(Source); }
-void frmMain::OnBalloonClick(Icontify& Source) { OpenCalendarMenu(Source); }
+void frmMain::OnMouseUp(MouseButton, Icontify& Source) {
+    OpenCalendarMenu(Source);
+}
+void frmMain::OnBalloonClick(Icontify& Source) {
+    OpenCalendarMenu(Source);
+}
 
 void frmMain::OnBalloonShow(Icontify& Source) {
     nCalItem = static_cast<std::int16_t>(Source.Tag);
@@ -67,19 +79,27 @@ void frmMain::OnBalloonShow(Icontify& Source) {
     }
 }
 
-void frmMain::OnAbreTovela(Icontify&, const std::string& sCommandLine) { OpenWebmail(sCommandLine); }
+void frmMain::OnAbreTovela(Icontify&, const std::string& sCommandLine) {
+    OpenWebmail(sCommandLine);
+}
 void frmMain::OnUploadFile(Icontify&, const std::string& sCommandLine) {
     HandToBriefcaseUpload(sCommandLine);
 }
 void frmMain::OnMapiMensaje(Icontify&, const std::string& sMsgSerialized) {
     HandToMessageBridge(sMsgSerialized);
 }
-void frmMain::OnSettingsShowRequest(Icontify&) { OnSettingsShowRequest(); }
+void frmMain::OnSettingsShowRequest(Icontify&) {
+    OnSettingsShowRequest();
+}
 
 // Until the menus, the webmail launch, the message bridge and the briefcase upload are in
 // place, these only leave a trace.
-void frmMain::OpenWebmail(const std::string& sTo) { log_.Write("OnAbreTovela: " + sTo); }
-void frmMain::OpenTrayMenu() { log_.Write("OpenTrayMenu"); }
+void frmMain::OpenWebmail(const std::string& sTo) {
+    log_.Write("OnAbreTovela: " + sTo);
+}
+void frmMain::OpenTrayMenu() {
+    log_.Write("OpenTrayMenu");
+}
 void frmMain::OpenCalendarMenu(Icontify& Source) {
     log_.Write("OpenCalendarMenu: " + Source.sId);
 }

@@ -28,9 +28,15 @@ public:
     void CallOnMouseUp(MouseButton button, Icontify& Source) { events_.OnMouseUp(button, Source); }
     void CallOnBalloonClick(Icontify& Source) { events_.OnBalloonClick(Source); }
     void CallOnBalloonShow(Icontify& Source) { events_.OnBalloonShow(Source); }
-    void CallOnAbreTovela(Icontify& Source, const std::string& s) { events_.OnAbreTovela(Source, s); }
-    void CallOnUploadFile(Icontify& Source, const std::string& s) { events_.OnUploadFile(Source, s); }
-    void CallOnMapiMensage(Icontify& Source, const std::string& s) { events_.OnMapiMensaje(Source, s); }
+    void CallOnAbreTovela(Icontify& Source, const std::string& s) {
+        events_.OnAbreTovela(Source, s);
+    }
+    void CallOnUploadFile(Icontify& Source, const std::string& s) {
+        events_.OnUploadFile(Source, s);
+    }
+    void CallOnMapiMensage(Icontify& Source, const std::string& s) {
+        events_.OnMapiMensaje(Source, s);
+    }
     void CallOnSettingsShowRequest(Icontify& Source) { events_.OnSettingsShowRequest(Source); }
 
 private:

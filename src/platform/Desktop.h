@@ -14,7 +14,8 @@ public:
     virtual ~Desktop() = default;
     // A message box with the MessageBox style bits; returns the button pressed (the
     // Linux back end answers the default button at once).
-    virtual int MessageBox(const std::string& text, const std::string& caption, std::uint32_t style) = 0;
+    virtual int MessageBox(const std::string& text, const std::string& caption,
+                           std::uint32_t style) = 0;
     // Plays a wave file asynchronously without a fallback sound; false when it cannot.
     virtual bool PlaySoundFile(const std::string& path) = 0;
     // The default system beep.

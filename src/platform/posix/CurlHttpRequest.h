@@ -11,9 +11,9 @@ namespace tovela::posix {
 
 // Error numbers of our own, outside the three the callers tell apart. They are the
 // numbers the Windows back end reports for the same failures (HRESULTs of WinHTTP codes).
-inline constexpr std::uint32_t kHttpTimedOut = 0x80072EE2;          // 12002, timed out
-inline constexpr std::uint32_t kHttpInvalidUrl = 0x80072EE5;        // 12005, invalid URL
-inline constexpr std::uint32_t kHttpFailed = 0x80004005;  // anything else the library reports
+inline constexpr std::uint32_t kHttpTimedOut = 0x80072EE2;    // 12002, timed out
+inline constexpr std::uint32_t kHttpInvalidUrl = 0x80072EE5;  // 12005, invalid URL
+inline constexpr std::uint32_t kHttpFailed = 0x80004005;      // anything else the library reports
 
 // Requests on libcurl. Failures map onto the numbers of the platform's request object:
 //   host not resolved, connection refused     -> kInetResourceNotFound

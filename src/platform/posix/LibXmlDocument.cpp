@@ -1,13 +1,10 @@
 // The XML port on libxml2.
 #include <libxml/parser.h>
-#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
-#include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
-#include <climits>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -18,15 +15,10 @@
 #include <vector>
 
 #include "platform/posix/Factories.h"
+#include "platform/posix/LibXmlParse.h"
 
 namespace tovela::posix {
 namespace {
-
-// No DTD loading, no network, no entity substitution and no "huge" mode: the parser's own
-// limits (depth, name and text sizes) stay on. The response text is UTF-8 whatever its
-// declaration says, as it is for a document loaded from a string on Windows.
-constexpr int kParseOptions =
-    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
 
 std::string ToString(const xmlChar* text) {
     return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
@@ -36,62 +28,6 @@ std::string TakeString(xmlChar* text) {
     std::string copy = ToString(text);
     xmlFree(text);
     return copy;
-}
-
-std::string TrimEnd(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-// Line `line` (counted from 1) of the text, without its line break.
-std::string LineOf(std::string_view text, int line) {
-    if (line < 1) return {};
-    std::size_t start = 0;
-    for (int n = 1; n < line; ++n) {
-        start = text.find('\n', start);
-        if (start == std::string_view::npos) return {};
-        ++start;
-    }
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    if (end > start && text[end - 1] == '\r') --end;
-    return std::string(text.substr(start, end - start));
-}
-
-// What one parse found; the first error is the one reported, as the parser stops there.
-struct ParseState {
-    std::string_view text;
-    bool failed = false;
-    XmlParseError error;
-
-    void Fail(std::string reason, int line) {
-        if (failed) return;
-        failed = true;
-        error.reason = TrimEnd(std::move(reason));
-        error.srcText = LineOf(text, line);
-    }
-};
-
-ParseState& StateOf(void* parserContext) {
-    return *static_cast<ParseState*>(static_cast<xmlParserCtxtPtr>(parserContext)->_private);
-}
-
-// Taking the errors here also keeps libxml2 from printing them.
-void OnParseError(void* parserContext, xmlErrorPtr error) {
-    if (error == nullptr || error->level < XML_ERR_ERROR) return;
-    StateOf(parserContext)
-        .Fail(ToString(reinterpret_cast<const xmlChar*>(error->message)), error->line);
-}
-
-// A server response never carries a document type declaration. Stopping at it keeps every
-// entity declaration, and so every entity expansion trick, out of reach.
-void OnDocumentType(void* parserContext, const xmlChar*, const xmlChar*, const xmlChar*) {
-    auto* context = static_cast<xmlParserCtxtPtr>(parserContext);
-    StateOf(parserContext)
-        .Fail("DTD is prohibited.", context->input != nullptr ? context->input->line : 0);
-    xmlStopParser(context);
 }
 
 void IgnoreXPathError(void*, xmlErrorPtr) {}
@@ -172,6 +108,11 @@ public:
 
     std::string Text() const override {
         try {
+            // An element with one text node is the usual case: read it in place.
+            const xmlNode* only = node_->type == XML_ELEMENT_NODE ? node_->children : nullptr;
+            if (only != nullptr && only->next == nullptr && only->type == XML_TEXT_NODE) {
+                return ToString(only->content);
+            }
             return TakeString(xmlNodeGetContent(node_));
         } catch (...) {
             return {};
@@ -181,10 +122,15 @@ public:
     std::optional<std::string> Attribute(std::string_view name) const override {
         try {
             if (node_->type != XML_ELEMENT_NODE) return std::nullopt;
-            const std::string key(name);
-            xmlAttrPtr attribute = xmlHasProp(node_, reinterpret_cast<const xmlChar*>(key.c_str()));
+            const xmlAttr* attribute = FindAttribute(name);
             if (attribute == nullptr) return std::nullopt;
-            return TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attribute)));
+            // The usual value is one text node: read it in place instead of through a copy.
+            const xmlNode* value = attribute->children;
+            if (attribute->type == XML_ATTRIBUTE_NODE && value != nullptr &&
+                value->next == nullptr && value->type == XML_TEXT_NODE) {
+                return ToString(value->content);
+            }
+            return TakeString(xmlNodeGetContent(reinterpret_cast<const xmlNode*>(attribute)));
         } catch (...) {
             return std::nullopt;
         }
@@ -245,13 +191,87 @@ public:
         return std::move(nodes.front());
     }
 
+    std::vector<std::unique_ptr<XmlNode>> ChildElements() const override {
+        std::vector<std::unique_ptr<XmlNode>> nodes;
+        try {
+            if (node_->type != XML_ELEMENT_NODE) return nodes;
+            // Counted first: one allocation for the list instead of one per doubling.
+            std::size_t count = 0;
+            for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+                if (child->type == XML_ELEMENT_NODE) ++count;
+            }
+            nodes.reserve(count);
+            for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+                if (child->type == XML_ELEMENT_NODE) {
+                    nodes.push_back(std::make_unique<LibXmlNode>(owner_, child));
+                }
+            }
+        } catch (...) {
+            nodes.clear();
+        }
+        return nodes;
+    }
+
+    std::vector<std::unique_ptr<XmlNode>> DescendantElements(
+        const std::vector<std::string>& localNames) const override {
+        std::vector<std::unique_ptr<XmlNode>> nodes;
+        try {
+            if (node_->type != XML_ELEMENT_NODE) return nodes;
+            // Depth first without recursion; only elements hold elements in a loaded tree.
+            xmlNodePtr current = node_->children;
+            while (current != nullptr) {
+                if (current->type == XML_ELEMENT_NODE) {
+                    if (HasOneOfNames(current, localNames)) {
+                        nodes.push_back(std::make_unique<LibXmlNode>(owner_, current));
+                    }
+                    if (current->children != nullptr) {
+                        current = current->children;
+                        continue;
+                    }
+                }
+                while (current != nullptr && current->next == nullptr) {
+                    current = current->parent == node_ ? nullptr : current->parent;
+                }
+                if (current != nullptr) current = current->next;
+            }
+        } catch (...) {
+            nodes.clear();
+        }
+        return nodes;
+    }
+
 private:
+    static bool HasOneOfNames(const xmlNode* element, const std::vector<std::string>& localNames) {
+        if (localNames.empty()) return true;
+        const std::string_view name(reinterpret_cast<const char*>(element->name));
+        for (const std::string& wanted : localNames) {
+            if (name == wanted) return true;
+        }
+        return false;
+    }
+
+    // The attribute in no namespace, as the name means in a path and on Windows. A loaded
+    // document has no DTD, so no declared default can answer instead; the library's own search
+    // covers the case anyway, at the cost of a copy of the name.
+    const xmlAttr* FindAttribute(std::string_view name) const {
+        name = name.substr(0, name.find('\0'));
+        if (node_->doc != nullptr &&
+            (node_->doc->intSubset != nullptr || node_->doc->extSubset != nullptr)) {
+            const std::string key(name);
+            return xmlHasNsProp(node_, reinterpret_cast<const xmlChar*>(key.c_str()), nullptr);
+        }
+        for (const xmlAttr* attribute = node_->properties; attribute != nullptr;
+             attribute = attribute->next) {
+            if (attribute->ns == nullptr &&
+                std::string_view(reinterpret_cast<const char*>(attribute->name)) == name) {
+                return attribute;
+            }
+        }
+        return nullptr;
+    }
+
     std::shared_ptr<LoadedDocument> owner_;
     xmlNodePtr node_;
-};
-
-struct ParserContextFree {
-    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
 };
 
 class LibXmlDocument final : public XmlDocument {
@@ -261,14 +281,8 @@ public:
         loaded_.reset();
         error_ = {};
         try {
-            ParseState state;
-            state.text = text;
-            xmlDocPtr doc = Parse(text, state);
-            if (doc == nullptr) {
-                error_ = state.error;
-                if (error_.reason.empty()) error_.reason = "The document could not be parsed.";
-                return false;
-            }
+            xmlDocPtr doc = ParseResponse(text, error_);
+            if (doc == nullptr) return false;
             auto loaded = std::make_shared<LoadedDocument>();
             loaded->doc = doc;
             loaded->xpath = xmlXPathNewContext(doc);
@@ -294,39 +308,6 @@ public:
     const XmlNode* DocumentElement() const override { return root_.get(); }
 
 private:
-    // The parsed tree, or null with the first error in `state`.
-    static xmlDocPtr Parse(std::string_view text, ParseState& state) {
-        if (text.empty()) {
-            state.Fail("Document is empty", 1);
-            return nullptr;
-        }
-        if (text.size() > static_cast<std::size_t>(INT_MAX)) {
-            state.Fail("Document is too large", 0);
-            return nullptr;
-        }
-        std::unique_ptr<xmlParserCtxt, ParserContextFree> context(
-            xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
-        if (!context) {
-            state.Fail("Out of memory.", 0);
-            return nullptr;
-        }
-        xmlCtxtUseOptions(context.get(), kParseOptions);
-        context->_private = &state;
-        context->sax->serror = OnParseError;
-        context->sax->internalSubset = OnDocumentType;
-        xmlParseDocument(context.get());
-        xmlDocPtr doc = context->myDoc;
-        context->myDoc = nullptr;
-        const bool complete = context->wellFormed != 0 && !state.failed && doc != nullptr &&
-                              xmlDocGetRootElement(doc) != nullptr;
-        if (!complete) {
-            if (doc != nullptr) xmlFreeDoc(doc);
-            state.Fail("The document has no root element.", 0);
-            return nullptr;
-        }
-        return doc;
-    }
-
     XmlParseError error_;
     std::shared_ptr<LoadedDocument> loaded_;
     std::unique_ptr<LibXmlNode> root_;

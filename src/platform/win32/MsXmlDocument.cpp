@@ -242,7 +242,64 @@ public:
         }
     }
 
+    // A sibling walk: no node list is built, and nodes other than elements are skipped.
+    std::vector<std::unique_ptr<XmlNode>> ChildElements() const override {
+        std::vector<std::unique_ptr<XmlNode>> nodes;
+        try {
+            ComPtr<IXMLDOMNode> child;
+            if (node_->get_firstChild(child.Put()) != S_OK) return nodes;
+            while (child) {
+                DOMNodeType type = NODE_INVALID;
+                if (child->get_nodeType(&type) == S_OK && type == NODE_ELEMENT) {
+                    nodes.push_back(std::make_unique<MsXmlNode>(child));
+                }
+                ComPtr<IXMLDOMNode> next;
+                if (child->get_nextSibling(next.Put()) != S_OK) break;
+                child = std::move(next);
+            }
+        } catch (...) {
+            nodes.clear();
+        }
+        return nodes;
+    }
+
+    std::vector<std::unique_ptr<XmlNode>> DescendantElements(
+        const std::vector<std::string>& localNames) const override {
+        std::vector<std::unique_ptr<XmlNode>> nodes;
+        try {
+            CollectBelow(*node_, localNames, nodes);
+        } catch (...) {
+            nodes.clear();
+        }
+        return nodes;
+    }
+
 private:
+    // Depth first; the parser's depth limit bounds the recursion.
+    static void CollectBelow(IXMLDOMNode& parent, const std::vector<std::string>& localNames,
+                             std::vector<std::unique_ptr<XmlNode>>& nodes) {
+        ComPtr<IXMLDOMNode> child;
+        if (parent.get_firstChild(child.Put()) != S_OK) return;
+        while (child) {
+            DOMNodeType type = NODE_INVALID;
+            if (child->get_nodeType(&type) == S_OK && type == NODE_ELEMENT) {
+                bool wanted = localNames.empty();
+                if (!wanted) {
+                    Bstr name;
+                    if (child->get_baseName(name.Put()) == S_OK) {
+                        const std::string local = name.Utf8();
+                        for (const std::string& n : localNames) wanted = wanted || n == local;
+                    }
+                }
+                if (wanted) nodes.push_back(std::make_unique<MsXmlNode>(child));
+                CollectBelow(*child, localNames, nodes);
+            }
+            ComPtr<IXMLDOMNode> next;
+            if (child->get_nextSibling(next.Put()) != S_OK) break;
+            child = std::move(next);
+        }
+    }
+
     // MSXML nodes hold their document, so a node outlives the object that loaded it.
     ComPtr<IXMLDOMNode> node_;
 };
@@ -267,6 +324,13 @@ public:
             VARIANT_BOOL loaded = VARIANT_FALSE;
             if (document->loadXML(xml.Get(), &loaded) != S_OK || loaded != VARIANT_TRUE) {
                 ReadParseError(*document);
+                return false;
+            }
+            // ProhibitDTD is the guard on Windows; an engine that ignores it (Wine's) must
+            // still not hand out a document whose entities were expanded.
+            ComPtr<IXMLDOMDocumentType> doctype;
+            if (document->get_doctype(doctype.Put()) == S_OK && doctype) {
+                error_.reason = "DTD is prohibited.";
                 return false;
             }
             ComPtr<IXMLDOMElement> element;

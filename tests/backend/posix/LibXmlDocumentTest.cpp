@@ -5,6 +5,7 @@
 
 #include "backend/XmlConformanceCases.h"
 #include "platform/posix/Factories.h"
+#include "session/ResponsePath.h"
 
 namespace tovela::posix {
 namespace {
@@ -48,6 +49,50 @@ TEST(LibXmlDocumentTest, ParseAndPathErrorsPrintNothing) {
     EXPECT_TRUE(document->DocumentElement()->SelectNodes("undeclared:x").empty());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// Paths whose tail is answered by a walk over child elements must select exactly what their
+// XPath selects, in the same order.
+TEST(LibXmlDocumentTest, WalkedPathsSelectWhatTheirXPathSelects) {
+    auto document = CreateXmlFactory()->CreateDocument();
+    ASSERT_TRUE(document->LoadXml(conformance::Envelope(
+        "<context xmlns=\"urn:tovela\"><notify seq=\"1\"><created><m id=\"1\" t=\"f\">"
+        "<m id=\"2\"/><e t=\"f\" id=\"3\"/><e xmlns:p=\"urn:p\" p:t=\"f\" id=\"4\"/></m>"
+        "</created><modified><tag id=\"5\"/><folder id=\"6\"><tag id=\"7\"/></folder></modified>"
+        "</notify><notify seq=\"2\"><notify seq=\"3\"/></notify></context>",
+        "<r><a:x xmlns:a=\"urn:a\" id=\"8\"><y id=\"9\"/></a:x>text<x id=\"10\"/></r>")));
+    const XmlNode& root = *document->DocumentElement();
+    const char* const paths[] = {
+        "/soap:Envelope/soap:Header/context//notify",
+        "/soap:Envelope/soap:Header/context/notify/created//m",
+        "/soap:Envelope/soap:Header/context/notify/(created|modified)//(tag|folder)",
+        "/soap:Envelope/soap:Header/context/notify/*/*",
+        "/soap:Envelope/soap:Header/context/notify/created/m/e[@t='f']",
+        "/soap:Envelope/soap:Header/context/notify/created/m[@t='f']//m",
+        "/soap:Envelope/soap:Body/r/x/y",
+        "/soap:Envelope/soap:Body/r//*",
+        "/soap:Envelope/soap:Body/r/x[@id='10']",
+        "soap:Body/r/x",
+        "soap:Header/context/notify/notify",
+        "*/*/notify",
+        "*//notify",
+    };
+    for (const char* path : paths) {
+        SCOPED_TRACE(path);
+        std::vector<std::string> walked;
+        for (const auto& node : SelectNodes(root, path)) {
+            walked.push_back(node->LocalName() + "@" + node->Attribute("id").value_or("") +
+                             node->Attribute("seq").value_or(""));
+        }
+        std::vector<std::string> evaluated;
+        for (const auto& node : root.SelectNodes(ToXPath(path))) {
+            evaluated.push_back(node->LocalName() + "@" + node->Attribute("id").value_or("") +
+                                node->Attribute("seq").value_or(""));
+        }
+        EXPECT_FALSE(evaluated.empty());
+        EXPECT_EQ(walked, evaluated);
+        EXPECT_FALSE(PlanPath(path)->tail.empty());
+    }
 }
 
 TEST(LibXmlDocumentTest, ParseErrorGivesTheParsersReason) {

@@ -16,9 +16,7 @@ protected:
     void SetUp() override { DeleteAppKey(); }
     void TearDown() override { DeleteAppKey(); }
 
-    void DeleteAppKey() {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
-    }
+    void DeleteAppKey() { RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey); }
 
     // Writes a value as another program (or an earlier installation) might have.
     void WriteRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
@@ -95,10 +93,8 @@ TEST_F(RegistrySettingsStoreTest, ValuesWrittenByOthers) {
     WriteRaw(L"Binary", REG_BINARY, bytes, sizeof bytes);
 
     const std::pair<const char*, std::optional<std::string>> reads[] = {
-        {"Unterminated", "abc"},
-        {"Empty", ""},
-        {"Expand", "%APPDATA%\\x"},
-        {"Number", std::nullopt},
+        {"Unterminated", "abc"},    {"Empty", ""},
+        {"Expand", "%APPDATA%\\x"}, {"Number", std::nullopt},
         {"Binary", std::nullopt},
     };
     for (const auto& [key, value] : reads) {

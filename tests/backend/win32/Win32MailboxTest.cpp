@@ -73,10 +73,10 @@ TEST_F(Win32MailboxTest, SecondStartFindsTheWindowAndDeliversKindAndText) {
     EXPECT_TRUE(second.SendCopyData(1722, std::string("QQA=")));
     EXPECT_TRUE(second.SendCopyData(1724, std::string()));
     EXPECT_TRUE(second.SendCopyData(1723, std::string("mailto:\xE6\x97\xA5@b")));
-    EXPECT_EQ(sink.copies, (std::vector<Received>{{1721, std::nullopt},
-                                                  {1722, "QQA="},
-                                                  {1724, ""},
-                                                  {1723, "mailto:\xE6\x97\xA5@b"}}));
+    EXPECT_EQ(
+        sink.copies,
+        (std::vector<Received>{
+            {1721, std::nullopt}, {1722, "QQA="}, {1724, ""}, {1723, "mailto:\xE6\x97\xA5@b"}}));
 }
 
 // Only cbData bytes are the sender's: text ends at the first NUL or at cbData, whichever
@@ -89,11 +89,10 @@ TEST_F(Win32MailboxTest, TextIsBoundedByCbDataAndItsFirstNul) {
     SendRaw(1722, bytes, 0);
     SendRaw(1721, nullptr, 5);
     SendRaw(1721, nullptr, 0);
-    EXPECT_EQ(sink.copies, (std::vector<Received>{{1722, "abc"},
-                                                  {1722, "abc"},
-                                                  {1722, ""},
-                                                  {1721, std::nullopt},
-                                                  {1721, std::nullopt}}));
+    EXPECT_EQ(
+        sink.copies,
+        (std::vector<Received>{
+            {1722, "abc"}, {1722, "abc"}, {1722, ""}, {1721, std::nullopt}, {1721, std::nullopt}}));
 }
 
 TEST_F(Win32MailboxTest, TrayNotificationsAndShellRestartReachTheSink) {

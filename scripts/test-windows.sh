@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the Windows program and its test suites with MinGW-w64 and runs the suites under
+# Wine: in a throw-away prefix, on a virtual X display of their own (the mailbox window
+# needs a display driver). Every wait is bounded, so a hung Wine fails the run instead of
+# stopping it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+echo "Windows build: $(ls build/windows/src/TovelaNotifier.exe)"
+
+work=$(mktemp -d /tmp/tovela-wine.XXXXXX)
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all
+# No Mono or Gecko installers: the suites need neither .NET nor the HTML engine.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+xvfb_pid=""
+cleanup() {
+  # The prefix's wineserver and desktop process outlive the suites; end them before the
+  # display they are connected to.
+  timeout 30 wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb writes its display number to -displayfd once it accepts connections.
+coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>"$work/xvfb.log"; }
+xvfb_pid=$XVFB_PID
+if ! read -r -t 30 -u "${XVFB[0]}" display; then
+  echo "Xvfb did not start within 30 s:" >&2
+  cat "$work/xvfb.log" >&2
+  exit 1
+fi
+export DISPLAY=":$display"
+
+mkdir -p "$WINEPREFIX"
+echo "Creating a Wine prefix (at most 300 s)..."
+if ! timeout -k 10 300 wine wineboot -i >"$work/wineboot.log" 2>&1 ||
+   ! timeout -k 10 300 wineserver -w; then
+  echo "Wine prefix not ready within 300 s:" >&2
+  cat "$work/wineboot.log" >&2
+  exit 1
+fi
+
+# The numbers of a suite's closing lines ("[==========] N tests from ... ran.",
+# "[  PASSED  ] N tests.", "[  SKIPPED ] N tests."); the brief output lists failed tests
+# without counting them. 0 when the line is missing.
+count() {
+  local n
+  n=$(tr -d '\r' <"$2" | sed -n "s/^\[ *$1 *\] \([0-9][0-9]*\) tests\{0,1\}[ .,].*/\1/p" | tail -1)
+  echo "${n:-0}"
+}
+
+passed=0 failed=0 skipped=0 broken=()
+for suite in tovela_unit_tests tovela_backend_tests; do
+  echo "== $suite (Wine)"
+  log="$work/$suite.log"
+  rc=0
+  # Into a file rather than a pipe: a Wine process left behind cannot hold the run open.
+  timeout -k 10 300 wine "build/windows/tests/$suite.exe" --gtest_brief=1 >"$log" 2>&1 || rc=$?
+  tr -d '\r' <"$log"
+  # A suite that crashed or hung has no summary of its own.
+  if ! grep -q '^\[==========\] .* ran\.' "$log"; then
+    if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+      broken+=("$suite: no result within 300 s")
+    else
+      broken+=("$suite: ended without a summary (exit $rc)")
+    fi
+    continue
+  fi
+  ran=$(count "=*" "$log") ok=$(count PASSED "$log") skip=$(count SKIPPED "$log")
+  passed=$((passed + ok)) skipped=$((skipped + skip)) failed=$((failed + ran - ok - skip))
+  # A failing test is reason enough for a non-zero exit; any other is a problem of its own.
+  [ "$rc" -eq 0 ] || [ "$ran" -gt $((ok + skip)) ] || broken+=("$suite: exit $rc")
+done
+
+for problem in "${broken[@]}"; do echo "$problem" >&2; done
+echo "Wine: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ] && [ ${#broken[@]} -eq 0 ]
