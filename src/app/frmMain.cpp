@@ -88,6 +88,7 @@ bool frmMain::Form_Load(const std::string& commandLine) {
 void frmMain::Form_Unload() {
     if (!loaded_) return;
     loaded_ = false;
+    unloaded_ = true;
     pollTimer.Stop();
     SaveTNSettings(2, settings, menus, *platform_.settings, log_, *integration_);
     CTrayIcon->Delete();

@@ -154,6 +154,9 @@ private:
     DebugLog& log_;
     std::unique_ptr<SettingsIntegration> integration_;
     bool loaded_ = false;
+    // Set for good by the shutdown sequence: a check that was waiting for the server when
+    // the program was asked to end must not bring icons or the timer back.
+    bool unloaded_ = false;
     Alerts alerts_{*this};
 };
 

@@ -67,6 +67,7 @@ bool frmMain::Comprobar(bool bPorTimer) {
 
 void frmMain::FinishCheck() {
     PruneAppointments();
+    if (unloaded_) RemoveItemIcons();
     settings.SetControlsEnabled(true);
     TrimWorkingSet();
     bComprobando = false;
@@ -74,7 +75,7 @@ void frmMain::FinishCheck() {
 
 void frmMain::PollTimerProc() {
     const bool ok = Comprobar(true);
-    pollTimer.Start(ok ? PollInterval : RetryInterval);
+    if (!unloaded_) pollTimer.Start(ok ? PollInterval : RetryInterval);
 }
 
 void frmMain::ShowPollInterval(std::int32_t seconds) {

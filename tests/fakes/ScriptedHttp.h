@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -30,6 +31,8 @@ struct HttpReply {
     std::string statusText;
     std::string body;
     HttpError error;
+    // Runs while the program waits for this answer (the user or the system acting then).
+    std::function<void()> during;
 
     static HttpReply Failure(std::uint32_t number, std::string description,
                              std::uint32_t lastDllError = 0) {
@@ -77,6 +80,7 @@ private:
                 reply_ = std::move(owner_.script.front());
                 owner_.script.pop_front();
             }
+            if (reply_.during) reply_.during();
             return reply_.error.number == 0;
         }
         const HttpError& Error() const override { return reply_.error; }

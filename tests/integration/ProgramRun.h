@@ -42,10 +42,18 @@ inline std::string ReadText(const std::filesystem::path& file) {
 // One run of the real program with its own environment.
 class ProgramRun {
 public:
+#ifdef TOVELA_NOTIFIER_EXE
     // `output`, when given, receives the program's standard output (its desktop events).
     ProgramRun(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-               const std::filesystem::path& output = {}) {
-        std::vector<std::string> argStrings{TOVELA_NOTIFIER_EXE};
+               const std::filesystem::path& output = {})
+        : ProgramRun(TOVELA_NOTIFIER_EXE, args, env, output) {}
+#endif
+    // Any program, found on PATH when `program` has no slash; output and error output go to
+    // the files given (appended), or nowhere.
+    ProgramRun(const std::string& program, const std::vector<std::string>& args,
+               const std::map<std::string, std::string>& env, const std::filesystem::path& output,
+               const std::filesystem::path& errorOutput = {}) {
+        std::vector<std::string> argStrings{program};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
         std::map<std::string, std::string> merged;
         for (char** e = environ; *e; ++e) {
@@ -67,7 +75,11 @@ public:
         const std::string outputPath = output.empty() ? std::string("/dev/null") : output.string();
         posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(),
                                          O_WRONLY | O_CREAT | O_APPEND, 0600);
-        if (posix_spawn(&pid_, TOVELA_NOTIFIER_EXE, &actions, nullptr, argv.data(), envp.data()) !=
+        if (!errorOutput.empty()) {
+            posix_spawn_file_actions_addopen(&actions, 2, errorOutput.c_str(),
+                                             O_WRONLY | O_CREAT | O_APPEND, 0600);
+        }
+        if (posix_spawnp(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()) !=
             0) {
             pid_ = -1;
         }

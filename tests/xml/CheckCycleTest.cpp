@@ -109,6 +109,19 @@ TEST_F(CheckCycleTest, TickWhileTheSettingsAreOpenOrACheckRunsSendsNothing) {
     EXPECT_EQ(http().calls.size(), calls);
 }
 
+// The end of the session can arrive while a tick waits for the server: the answer that
+// comes in afterwards must not start the timer again or leave anything in the tray.
+TEST_F(CheckCycleTest, ShutdownWhileACheckWaitsLeavesNothingBehind) {
+    Load({LoginAnswer()});
+    ASSERT_FALSE(fakes.notifyIcons->shown.empty());
+    HttpReply answer = SessionAnswer();
+    answer.during = [this] { form.mnuPopSalir_Click(); };
+    Tick(std::move(answer));
+    EXPECT_TRUE(fakes.timers->active.empty());
+    EXPECT_TRUE(fakes.notifyIcons->shown.empty());
+    EXPECT_EQ(fakes.loop->quitCalls, 1);
+}
+
 // The day of the last batch decides whether the coming day is listed again; the flag
 // itself is used up by the listing of the same response.
 TEST_F(CheckCycleTest, NewDayOnTheFirstBatchAndAfterMidnight) {

@@ -112,6 +112,10 @@ bool Win32SingleInstance::SendCopyData(std::uint32_t kind,
     return true;
 }
 
+void Win32WindowSystem::HideFromTaskList() {
+    if (form_) form_->HideFromTaskList();
+}
+
 std::unique_ptr<MailboxWindow> Win32WindowSystem::CreateMailboxWindow(MailboxSink& sink) {
     return std::make_unique<Win32MailboxWindow>(sink);
 }

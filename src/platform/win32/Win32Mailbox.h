@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/MailboxWindow.h"
 #include "platform/SingleInstance.h"
+#include "platform/win32/Win32Form.h"
 
 namespace tovela::win32 {
 
@@ -21,8 +24,14 @@ private:
 
 class Win32WindowSystem final : public WindowSystem {
 public:
+    // Without a form (the back-end tests) there is nothing to keep out of the task list.
+    explicit Win32WindowSystem(std::shared_ptr<Win32Form> form = nullptr)
+        : form_(std::move(form)) {}
     std::unique_ptr<MailboxWindow> CreateMailboxWindow(MailboxSink& sink) override;
-    void HideFromTaskList() override {}
+    void HideFromTaskList() override;
+
+private:
+    std::shared_ptr<Win32Form> form_;
 };
 
 }  // namespace tovela::win32

@@ -7,13 +7,14 @@
 #undef MessageBox
 
 #include <cstdlib>
-#include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/Platform.h"
 #include "platform/win32/Factories.h"
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32Mailbox.h"
 #include "platform/win32/WinText.h"
 
@@ -22,8 +23,9 @@ namespace {
 
 class Win32MessageLoop final : public MessageLoop {
 public:
+    explicit Win32MessageLoop(std::shared_ptr<win32::Win32Form> form) : form_(std::move(form)) {}
     void SetShutdownHandler(std::function<void()> handler) override {
-        handler_ = std::move(handler);
+        form_->SetShutdownHandler(std::move(handler));
     }
     int Run() override {
         MSG msg = {};
@@ -55,7 +57,7 @@ public:
     }
 
 private:
-    std::function<void()> handler_;
+    std::shared_ptr<win32::Win32Form> form_;
 };
 
 class Win32Clock final : public Clock {
@@ -94,44 +96,17 @@ public:
     }
 };
 
-// SetTimer with a callback procedure; the procedure finds the program's callback by id.
+// Window timers on the form, with the program's own ids.
 class Win32Timers final : public TimerService {
 public:
-    Win32Timers() { instance_ = this; }
-    ~Win32Timers() override {
-        for (auto& entry : callbacks_) ::KillTimer(nullptr, entry.first);
-        instance_ = nullptr;
-    }
+    explicit Win32Timers(std::shared_ptr<win32::Win32Form> form) : form_(std::move(form)) {}
     std::uint32_t SetTimer(std::uint32_t id, std::uint32_t ms, std::function<void()> cb) override {
-        // Thread timers get their id from the system; the program's id maps onto it.
-        auto known = ids_.find(id);
-        UINT_PTR current = known == ids_.end() ? 0 : known->second;
-        UINT_PTR result = ::SetTimer(nullptr, current, ms, &TimerProc);
-        if (result == 0) return 0;
-        ids_[id] = result;
-        callbacks_[result] = std::move(cb);
-        return id;
+        return form_->SetTimer(id, ms, std::move(cb)) ? id : 0;
     }
-    bool KillTimer(std::uint32_t id) override {
-        auto known = ids_.find(id);
-        if (known == ids_.end()) return false;
-        ::KillTimer(nullptr, known->second);
-        callbacks_.erase(known->second);
-        ids_.erase(known);
-        return true;
-    }
+    bool KillTimer(std::uint32_t id) override { return form_->KillTimer(id); }
 
 private:
-    static void CALLBACK TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD) {
-        if (!instance_) return;
-        auto it = instance_->callbacks_.find(idEvent);
-        if (it == instance_->callbacks_.end()) return;
-        auto callback = it->second;
-        callback();
-    }
-    static inline Win32Timers* instance_ = nullptr;
-    std::map<std::uint32_t, UINT_PTR> ids_;
-    std::map<UINT_PTR, std::function<void()>> callbacks_;
+    std::shared_ptr<win32::Win32Form> form_;
 };
 
 class Win32SystemInfo final : public SystemInfo {
@@ -182,13 +157,14 @@ std::string CommandTail() {
 
 std::unique_ptr<Platform> CreatePlatform(int, char**) {
     auto platform = std::make_unique<Platform>();
-    platform->loop = std::make_unique<Win32MessageLoop>();
+    auto form = std::make_shared<win32::Win32Form>();
+    platform->loop = std::make_unique<Win32MessageLoop>(form);
     platform->clock = std::make_unique<Win32Clock>();
     platform->timeZone = std::make_unique<Win32TimeZone>();
-    platform->timers = std::make_unique<Win32Timers>();
+    platform->timers = std::make_unique<Win32Timers>(form);
     platform->settings = std::make_unique<win32::RegistrySettingsStore>();
     platform->instance = std::make_unique<win32::Win32SingleInstance>();
-    platform->windows = std::make_unique<win32::Win32WindowSystem>();
+    platform->windows = std::make_unique<win32::Win32WindowSystem>(form);
     platform->system = std::make_unique<Win32SystemInfo>();
     platform->notifyIcons = std::make_unique<win32::Win32NotifyIcons>();
     platform->desktop = std::make_unique<win32::Win32Desktop>(*platform->system);

@@ -159,6 +159,11 @@ public:
                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                           secure ? WINHTTP_FLAG_SECURE : 0));
         if (!request) return FailLast();
+        // The wait for the answer's headers has a limit of its own (90 s by default) that
+        // WinHttpSetTimeouts does not touch.
+        DWORD headersMs = static_cast<DWORD>(totalMs);
+        WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMs,
+                         sizeof headersMs);
         // In synchronous mode this is the one way to learn why a secure connection failed.
         WinHttpSetStatusCallback(request.get(), &WinHttpRequest::OnStatus,
                                  WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
@@ -249,6 +254,9 @@ private:
     bool FailLast() { return Fail(GetLastError()); }
 
     bool Fail(DWORD code) {
+        // Some WinHTTP builds (Wine's among them) let the socket's time-out through.
+        constexpr DWORD kSocketTimedOut = 10060;  // WSAETIMEDOUT
+        if (code == kSocketTimedOut) code = ERROR_WINHTTP_TIMEOUT;
         error_ = {ErrorNumber(code, secureFlags_), WinHttpMessage(code),
                   static_cast<std::uint32_t>(code)};
         return false;
