@@ -3,12 +3,12 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libxml2-dev libcurl4-openssl-dev libboost1.81-dev
   libcpp-httplib-dev nlohmann-json3-dev libssl-dev
   g++-mingw-w64-x86-64-posix
-  wine wine64 xvfb
+  wine wine64 xvfb fonts-ipafont-gothic
 )
 
 missing=()

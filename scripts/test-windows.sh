@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows program and its test suites with MinGW-w64 and runs the suites under
 # Wine: in a throw-away prefix, on a virtual X display of their own (the mailbox window
-# needs a display driver). Every wait is bounded, so a hung Wine fails the run instead of
+# needs a display driver), with the fake server on the loopback address for the HTTP
+# tests. Then the end-to-end run: the program in a Wine virtual desktop of a second fresh
+# prefix against the fake server (tests/wine/; its screenshot and logs are left in
+# build/windows/e2e/). Every wait is bounded, so a hung Wine fails the run instead of
 # stopping it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,17 +13,23 @@ bash scripts/install-deps.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-echo "Windows build: $(ls build/windows/src/TovelaNotifier.exe)"
+echo "Windows build: $(ls build/windows/src/TovelaNotifier.exe build/windows/TovelaNotifier-*-win64.zip)"
+# The fake server and the end-to-end driver are Linux programs.
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target tovela_fake_server tovela_wine_e2e
 
 work=$(mktemp -d /tmp/tovela-wine.XXXXXX)
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko installers: the suites need neither .NET nor the HTML engine.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-xvfb_pid=""
+xvfb_pid="" server_pid=""
 cleanup() {
-  # The prefix's wineserver and desktop process outlive the suites; end them before the
+  # The prefixes' wineservers and desktop processes outlive the tests; end them before the
   # display they are connected to.
-  timeout 30 wineserver -k >/dev/null 2>&1 || true
+  for prefix in "$work/prefix" "$work/e2e-prefix"; do
+    [ -d "$prefix" ] && WINEPREFIX="$prefix" timeout 30 wineserver -k >/dev/null 2>&1 || true
+  done
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
@@ -44,6 +53,20 @@ if ! timeout -k 10 300 wine wineboot -i >"$work/wineboot.log" 2>&1 ||
   cat "$work/wineboot.log" >&2
   exit 1
 fi
+
+# A second prefix, untouched by the suites, for the end-to-end run.
+cp -a "$WINEPREFIX" "$work/e2e-prefix"
+
+build/linux/tools/fake-server/tovela-fake-server --port 0 --port-file "$work/server.port" \
+  --scenario tools/fake-server/scenarios/demo.json --log "$work/server.log" >"$work/server.out" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$work/server.port" ] && break; sleep 0.1; done
+if [ ! -s "$work/server.port" ]; then
+  echo "The fake server did not start:" >&2
+  cat "$work/server.out" >&2
+  exit 1
+fi
+export TOVELA_FAKE_SERVER="127.0.0.1:$(cat "$work/server.port")"
 
 # The numbers of a suite's closing lines ("[==========] N tests from ... ran.",
 # "[  PASSED  ] N tests.", "[  SKIPPED ] N tests."); the brief output lists failed tests
@@ -76,6 +99,22 @@ for suite in tovela_unit_tests tovela_backend_tests; do
   # A failing test is reason enough for a non-zero exit; any other is a problem of its own.
   [ "$rc" -eq 0 ] || [ "$ran" -gt $((ok + skip)) ] || broken+=("$suite: exit $rc")
 done
+
+timeout 30 wineserver -k >/dev/null 2>&1 || true
+
+echo "== end to end (Wine virtual desktop)"
+log="$work/e2e.log" rc=0
+WINEPREFIX="$work/e2e-prefix" TOVELA_WINDOWS_BUILD="$PWD/build/windows" \
+  timeout -k 10 600 build/linux/tests/tovela_wine_e2e --gtest_brief=1 >"$log" 2>&1 || rc=$?
+cat "$log"
+if grep -q '^\[==========\] .* ran\.' "$log"; then
+  ran=$(count "=*" "$log") ok=$(count PASSED "$log") skip=$(count SKIPPED "$log")
+  passed=$((passed + ok)) skipped=$((skipped + skip)) failed=$((failed + ran - ok - skip))
+  [ "$rc" -eq 0 ] || [ "$ran" -gt $((ok + skip)) ] || broken+=("end to end: exit $rc")
+else
+  broken+=("end to end: ended without a summary (exit $rc)")
+fi
+echo "End-to-end screenshot and logs: build/windows/e2e/"
 
 for problem in "${broken[@]}"; do echo "$problem" >&2; done
 echo "Wine: $passed passed, $failed failed, $skipped skipped"

@@ -94,8 +94,12 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    bool Started() const { return pid_ > 0; }
-    void Signal(int sig) { kill(pid_, sig); }
+    bool Started() const {
+        return pid_ > 0;
+    }
+    void Signal(int sig) {
+        kill(pid_, sig);
+    }
 
     // The exit code once the process has ended within `limit`; nothing while it still runs.
     std::optional<int> WaitForExit(std::chrono::milliseconds limit = std::chrono::seconds(15)) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <mmsystem.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -57,6 +58,27 @@ bool IsExplorerWindow(HWND window) {
     return lower.find(L"explorer.exe") != std::wstring::npos;
 }
 
+// The picture at the size the notification area uses at the current DPI, scaled down from
+// the nearest larger image where the icon has no image of exactly that size.
+HICON LoadTrayIcon(int resource) {
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    // Only the common controls of version 6 have LoadIconMetric; looked up at run time so
+    // that a program without their manifest still starts.
+    using LoadIconMetricFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+    HMODULE controls = ::LoadLibraryW(L"comctl32.dll");
+    auto loadIconMetric = controls ? reinterpret_cast<LoadIconMetricFn>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(controls, "LoadIconMetric")))
+                                   : nullptr;
+    HICON icon = nullptr;
+    if (loadIconMetric &&
+        SUCCEEDED(loadIconMetric(module, MAKEINTRESOURCEW(resource), LIM_SMALL, &icon))) {
+        return icon;
+    }
+    return static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(resource), IMAGE_ICON,
+                                           GetSystemMetrics(SM_CXSMICON),
+                                           GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+}
+
 }  // namespace
 
 bool Win32NotifyIcons::Shell_NotifyIcon(NotifyIconMessage message, const NotifyIconData& data) {
@@ -75,6 +97,12 @@ bool Win32NotifyIcons::Shell_NotifyIcon(NotifyIconMessage message, const NotifyI
     CopyField(nid.szInfoTitle, data.szInfoTitle);
     nid.dwInfoFlags = data.dwInfoFlags;
     return ::Shell_NotifyIconW(ShellMessage(message), &nid) != FALSE;
+}
+
+Win32Desktop::~Win32Desktop() {
+    for (std::uintptr_t icon : icons_) {
+        if (icon) ::DestroyIcon(reinterpret_cast<HICON>(icon));
+    }
 }
 
 int Win32Desktop::MessageBox(const std::string& text, const std::string& caption,
@@ -127,10 +155,11 @@ std::uintptr_t Win32Desktop::IconHandle(ProgramIcon icon) {
             stock = IDI_INFORMATION;
             break;
     }
-    // LoadIcon hands out shared icons: nothing to destroy later.
-    HICON handle = ::LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource));
-    if (!handle) handle = ::LoadIconW(nullptr, stock);
-    return reinterpret_cast<std::uintptr_t>(handle);
+    std::uintptr_t& loaded = icons_[static_cast<std::size_t>(icon)];
+    if (!loaded) loaded = reinterpret_cast<std::uintptr_t>(LoadTrayIcon(resource));
+    if (loaded) return loaded;
+    // Stock icons are shared: nothing to destroy later.
+    return reinterpret_cast<std::uintptr_t>(::LoadIconW(nullptr, stock));
 }
 
 void Win32Desktop::FixTrayTooltipsZOrder() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -10,8 +11,8 @@
 
 namespace tovela::win32 {
 
-// Resource ids of the program's pictures; until the resource script carries them, stock
-// system icons stand in.
+// Resource ids of the program's pictures in resources/TovelaNotifier.rc.in; a stock system
+// icon stands in for one that cannot be loaded.
 inline constexpr int kIconResourceMain = 101;
 inline constexpr int kIconResourceNewMail = 102;
 inline constexpr int kIconResourceCalendar = 103;
@@ -25,17 +26,25 @@ public:
 class Win32Desktop final : public Desktop {
 public:
     explicit Win32Desktop(SystemInfo& system) : system_(system) {}
+    ~Win32Desktop() override;
+    Win32Desktop(const Win32Desktop&) = delete;
+    Win32Desktop& operator=(const Win32Desktop&) = delete;
+
     int MessageBox(const std::string& text, const std::string& caption,
                    std::uint32_t style) override;
     bool PlaySoundFile(const std::string& path) override;
     void Beep() override;
     bool FileExists(const std::string& path) override;
     std::string ProgramFolder() override;
+    // Loaded once per picture at the notification area's size and kept: the tray asks for
+    // its icon on every update.
     std::uintptr_t IconHandle(ProgramIcon icon) override;
     void FixTrayTooltipsZOrder() override;
 
 private:
     SystemInfo& system_;
+    // The pictures loaded so far, by ProgramIcon; ours to destroy, unlike the stock icons.
+    std::array<std::uintptr_t, 3> icons_{};
 };
 
 class Win32LocaleInfo final : public LocaleInfo {

@@ -14,9 +14,9 @@ Win32Form::Win32Form() {
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
     // A second form in the same process finds the class registered already.
     RegisterClassExW(&wc);
-    hwnd_ = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 480, 360, nullptr, nullptr, instance,
-                            this);
+    hwnd_ =
+        CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 480, 360, nullptr, nullptr, instance, this);
 }
 
 Win32Form::~Win32Form() {

@@ -66,8 +66,7 @@ TEST_F(WinHttpRequestTest, SendsUtf8AndReadsTheAnswerAsTheServerWroteIt) {
 }
 
 TEST_F(WinHttpRequestTest, AnErrorStatusIsAnAnswerNotAFailure) {
-    ASSERT_TRUE(Admin("/admin/script",
-                      R"({"nextResponse": {"status": 503, "body": "busy"}})"));
+    ASSERT_TRUE(Admin("/admin/script", R"({"nextResponse": {"status": 503, "body": "busy"}})"));
     auto request = Post("<x/>");
     EXPECT_EQ(request->Error().number, 0u) << request->Error().description;
     EXPECT_EQ(request->Status(), 503);
