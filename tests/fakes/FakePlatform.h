@@ -53,15 +53,17 @@ public:
     std::function<int(std::int64_t)> rule;
 };
 
-// The long time format of a 24-hour locale.
+// The long time format of a 24-hour locale, or of a 12-hour one when a test asks.
 class FakeLocaleInfo final : public LocaleInfo {
 public:
     std::string LongTimeText(const LocalDateTime& t) override {
-        char text[16];
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour % 100, t.minute % 100,
-                      t.second % 100);
+        const int hour = !twelveHour ? t.hour : t.hour % 12 == 0 ? 12 : t.hour % 12;
+        const char* suffix = !twelveHour ? "" : t.hour < 12 ? " AM" : " PM";
+        char text[48];
+        std::snprintf(text, sizeof text, "%d:%02d:%02d%s", hour, t.minute, t.second, suffix);
         return text;
     }
+    bool twelveHour = false;
 };
 
 // Timers that fire only when a test says so.
@@ -141,58 +143,30 @@ public:
 
 // A whole platform of fakes, with typed access to each one.
 struct FakePlatform {
-    FakePlatform() {
-        auto l = std::make_unique<FakeMessageLoop>();
-        auto c = std::make_unique<FakeClock>();
-        auto z = std::make_unique<FakeTimeZone>();
-        auto t = std::make_unique<FakeTimers>();
-        auto s = std::make_unique<FakeSettingsStore>();
-        auto i = std::make_unique<FakeSingleInstance>();
-        auto w = std::make_unique<FakeWindowSystem>();
-        auto y = std::make_unique<FakeSystemInfo>();
-        auto h = std::make_unique<ScriptedHttp>();
-        auto n = std::make_unique<FakeTray>();
-        auto d = std::make_unique<FakeDesktop>();
-        auto e = std::make_unique<FakeLocaleInfo>();
-        loop = l.get();
-        clock = c.get();
-        timeZone = z.get();
-        timers = t.get();
-        settings = s.get();
-        instance = i.get();
-        windows = w.get();
-        system = y.get();
-        http = h.get();
-        notifyIcons = n.get();
-        desktop = d.get();
-        locale = e.get();
-        platform.loop = std::move(l);
-        platform.clock = std::move(c);
-        platform.timeZone = std::move(z);
-        platform.timers = std::move(t);
-        platform.settings = std::move(s);
-        platform.instance = std::move(i);
-        platform.windows = std::move(w);
-        platform.system = std::move(y);
-        platform.http = std::move(h);
-        platform.notifyIcons = std::move(n);
-        platform.desktop = std::move(d);
-        platform.locale = std::move(e);
-        platform.xml = std::make_unique<NoXml>();
-    }
+    FakePlatform() { platform.xml = std::make_unique<NoXml>(); }
+
     Platform platform;
-    FakeMessageLoop* loop;
-    FakeClock* clock;
-    FakeTimeZone* timeZone;
-    FakeTimers* timers;
-    FakeSettingsStore* settings;
-    FakeSingleInstance* instance;
-    FakeWindowSystem* windows;
-    FakeSystemInfo* system;
-    ScriptedHttp* http;
-    FakeTray* notifyIcons;
-    FakeDesktop* desktop;
-    FakeLocaleInfo* locale;
+    FakeMessageLoop* loop = Install<FakeMessageLoop>(platform.loop);
+    FakeClock* clock = Install<FakeClock>(platform.clock);
+    FakeTimeZone* timeZone = Install<FakeTimeZone>(platform.timeZone);
+    FakeTimers* timers = Install<FakeTimers>(platform.timers);
+    FakeSettingsStore* settings = Install<FakeSettingsStore>(platform.settings);
+    FakeSingleInstance* instance = Install<FakeSingleInstance>(platform.instance);
+    FakeWindowSystem* windows = Install<FakeWindowSystem>(platform.windows);
+    FakeSystemInfo* system = Install<FakeSystemInfo>(platform.system);
+    ScriptedHttp* http = Install<ScriptedHttp>(platform.http);
+    FakeTray* notifyIcons = Install<FakeTray>(platform.notifyIcons);
+    FakeDesktop* desktop = Install<FakeDesktop>(platform.desktop);
+    FakeLocaleInfo* locale = Install<FakeLocaleInfo>(platform.locale);
+
+private:
+    template <typename Fake, typename Port>
+    static Fake* Install(std::unique_ptr<Port>& slot) {
+        auto fake = std::make_unique<Fake>();
+        Fake* typed = fake.get();
+        slot = std::move(fake);
+        return typed;
+    }
 };
 
 }  // namespace tovela::testing

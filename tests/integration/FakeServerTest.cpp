@@ -11,7 +11,9 @@ using nlohmann::json;
 
 using namespace soap;
 
-TEST(FakeServerTest, LoginAnswersTheScenarioAccountAndRefusesAWrongPassword) {
+// The program's own runs log in and poll against the server; what they never look at is
+// checked here.
+TEST(FakeServerTest, LoginAnswersTheScenarioAccount) {
     FakeServer server(
         json{{"account", {{"password", "p&<\"'x"}, {"id", "acct-7"}}},
              {"prefs",
@@ -23,39 +25,20 @@ TEST(FakeServerTest, LoginAnswersTheScenarioAccountAndRefusesAWrongPassword) {
              {"limits", {{"attSizeLimit", 10}, {"docSizeLimit", "20"}}}});
     ASSERT_TRUE(server.Started()) << server.Output();
 
-    const auto ok = server.Post(kSoap, LoginEnvelope("Demo", "p&amp;&lt;&quot;&apos;x"));
-    ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->status, 200);
-    const std::string& body = ok->body;
-    const std::string session = Between(body, "<session id=\"", "\"");
-    for (const std::string& expected :
-         {std::string("<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\">"),
-          "<context xmlns=\"urn:tovela\"><session id=\"" + session + "\">" + session + "</session>",
-          std::string("<refresh><version>8.8.15_GA</version><folder id=\"1\""),
-          "<AuthResponse xmlns=\"urn:tovelaAccount\"><authToken>" +
-              Between(body, "<authToken>", "<") + "</authToken><lifetime>",
-          "</lifetime><session id=\"" + session + "\">",
-          std::string("<pref name=\"tovelaPrefComposeFormat\">html</pref>"),
-          std::string("<pref name=\"tovelaPrefMailPollingInterval\">5m</pref>"),
-          std::string("<attr name=\"tovelaFeatureBriefcasesEnabled\">TRUE</attr>"),
-          std::string("<signature id=\"s1\" name=\"Work\"><content type=\"text/html\">"
-                      "&lt;b&gt;Hi&lt;/b&gt;</content></signature>"),
-          std::string("<GetInfoResponse xmlns=\"urn:tovelaAccount\" attSizeLimit=\"10\" "
-                      "docSizeLimit=\"20\"><id>acct-7</id>")}) {
+    const std::string body =
+        Contents(server.Post(kSoap, LoginEnvelope("Demo", "p&amp;&lt;&quot;&apos;x")));
+    for (const std::string expected :
+         {"200 <soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\">",
+          "<pref name=\"tovelaPrefComposeFormat\">html</pref>",
+          "<pref name=\"tovelaPrefMailPollingInterval\">5m</pref>",
+          "<attr name=\"tovelaFeatureBriefcasesEnabled\">TRUE</attr>",
+          "<signature id=\"s1\" name=\"Work\"><content type=\"text/html\">"
+          "&lt;b&gt;Hi&lt;/b&gt;</content></signature>",
+          "<GetInfoResponse xmlns=\"urn:tovelaAccount\" attSizeLimit=\"10\" "
+          "docSizeLimit=\"20\"><id>acct-7</id>"}) {
         EXPECT_NE(body.find(expected), std::string::npos) << expected << "\nin " << body;
     }
-    EXPECT_FALSE(session.empty());
-    EXPECT_FALSE(Between(body, "<authToken>", "<").empty());
     EXPECT_EQ(body.find("tovelaPrefNotAsked"), std::string::npos) << "answered a pref not asked";
-
-    const auto refused = server.Post(kSoap, LoginEnvelope("demo", "p&<x"));
-    ASSERT_TRUE(refused);
-    EXPECT_NE(refused->body.find("<soap:Envelope "), std::string::npos);
-    EXPECT_NE(refused->body.find("<soap:Text>authentication failed for demo</soap:Text>"),
-              std::string::npos)
-        << refused->body;
-    EXPECT_NE(refused->body.find("<Code>account.AUTH_FAILED</Code>"), std::string::npos);
-    EXPECT_EQ(refused->body.find("<authToken>"), std::string::npos);
 }
 
 TEST(FakeServerTest, SessionBatchEchoesTheSessionAndVersion) {
@@ -158,23 +141,19 @@ TEST(FakeServerTest, ScriptedEventsHitOnceThenTheServerAnswersNormally) {
 TEST(FakeServerTest, ScriptedConditionsHoldUntilCleared) {
     FakeServer server;
     ASSERT_TRUE(server.Started()) << server.Output();
-    server.Admin("/admin/script",
-                 {{"optionsRefusal", 405}, {"refer", "mail2.example.test:8443"}, {"delayMs", 300}});
+    server.Admin("/admin/script", {{"optionsRefusal", 405}, {"refer", "mail2.example.test:8443"}});
     for (int i = 0; i < 2; ++i) {
         const auto probe = server.Options(kSoap);
         ASSERT_TRUE(probe);
         EXPECT_EQ(probe->status, 405);
         EXPECT_EQ(probe->reason, "Method Not Allowed");
-        const auto started = std::chrono::steady_clock::now();
         const std::string referral = Contents(server.Post(kSoap, LoginEnvelope("demo", "demo")));
-        EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
         EXPECT_NE(referral.find("<refer>mail2.example.test:8443</refer>"), std::string::npos)
             << referral;
         EXPECT_EQ(referral.find("<authToken>"), std::string::npos);
         EXPECT_EQ(referral.find("<session"), std::string::npos) << "a referral opens no session";
     }
-    server.Admin("/admin/script",
-                 {{"optionsRefusal", nullptr}, {"refer", nullptr}, {"delayMs", nullptr}});
+    server.Admin("/admin/script", {{"optionsRefusal", nullptr}, {"refer", nullptr}});
     EXPECT_EQ(server.Options(kSoap)->status, 200);
     EXPECT_FALSE(LogIn(server).token.empty());
 }

@@ -11,19 +11,15 @@ namespace fs = std::filesystem;
 // command line to the first and ends, the first traces what arrived.
 class SecondStartTest : public ::testing::Test {
 protected:
-    bool LogHas(const std::string& line) { return profile.TraceHas(line); }
-    bool MailboxOpen() { return profile.MailboxOpen(); }
-
     TestProfile profile{"tovela-it"};
-    const fs::path& root = profile.root;
     const std::map<std::string, std::string>& env = profile.env;
-    std::string ReadLog() { return profile.Trace(); }
 };
 
 TEST_F(SecondStartTest, RequestsReachTheRunningInstanceAndTheSecondStartEnds) {
     ProgramRun first({}, env);
     ASSERT_TRUE(first.Started());
-    ASSERT_TRUE(MailboxOpen()) << "the first instance never opened its mailbox\n" << ReadLog();
+    ASSERT_TRUE(profile.MailboxOpen()) << "the first instance never opened its mailbox\n"
+                                       << profile.Trace();
 
     struct Start {
         std::vector<std::string> args;
@@ -39,16 +35,16 @@ TEST_F(SecondStartTest, RequestsReachTheRunningInstanceAndTheSecondStartEnds) {
         ProgramRun second(start.args, env);
         ASSERT_TRUE(second.Started());
         EXPECT_EQ(second.WaitForExit(), std::optional<int>(0)) << "the second start did not end";
-        EXPECT_TRUE(LogHas(start.traced)) << ReadLog();
+        EXPECT_TRUE(profile.TraceHas(start.traced)) << profile.Trace();
     }
-    EXPECT_TRUE(LogHas("AppPrev"));
+    EXPECT_TRUE(profile.TraceHas("AppPrev"));
 
     first.Signal(SIGTERM);
     EXPECT_EQ(first.WaitForExit(), std::optional<int>(0));
-    const std::string trace = ReadLog();
+    const std::string trace = profile.Trace();
     EXPECT_NE(trace.find("SaveTNSettings.Exit\n\\\\\\\\\\ End: "), std::string::npos) << trace;
     // The start-up save created every key with its default.
-    const std::string ini = ReadText(root / "config" / "NotificadorTovela" / "Settings.ini");
+    const std::string ini = ReadText(profile.SettingsFile());
     EXPECT_NE(ini.find("HTTPS=1\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Filtros=迷惑メール\n"), std::string::npos) << ini;
 }
@@ -57,13 +53,13 @@ TEST_F(SecondStartTest, SecondStartEndsWhenTheMailboxIsGone) {
     // A first instance that holds the lock but whose mailbox vanished: the second start
     // finds no window and still ends at once.
     ProgramRun first({}, env);
-    ASSERT_TRUE(MailboxOpen());
-    fs::remove(root / "run" / "NotificadorTovela" / "mailbox.sock");
+    ASSERT_TRUE(profile.MailboxOpen());
+    fs::remove(profile.root / "run" / "NotificadorTovela" / "mailbox.sock");
     ProgramRun second({"mailto:x@y"}, env);
     EXPECT_EQ(second.WaitForExit(), std::optional<int>(0));
     first.Signal(SIGINT);
     EXPECT_EQ(first.WaitForExit(), std::optional<int>(0));
-    EXPECT_EQ(ReadLog().find("OnAbreTovela"), std::string::npos);
+    EXPECT_EQ(profile.Trace().find("OnAbreTovela"), std::string::npos);
 }
 
 }  // namespace

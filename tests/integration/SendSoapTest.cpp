@@ -20,7 +20,7 @@ protected:
     }
     std::string Send(const std::string& envelope) {
         SoapTransport transport{*http, clock, zone, system, log};
-        SoapAccount account{session, false, "demo", [this] { ++rejections; }};
+        SoapAccount account{session, false, "demo", {}};
         return SendSoap(envelope, transport, account);
     }
     std::vector<std::string> Methods() {
@@ -38,7 +38,6 @@ protected:
     FakeSystemInfo system;
     RecordingDebugLog log;
     SessionContext session;
-    int rejections = 0;
     const std::string login = BuildLoginBatch("demo", "demo");
 };
 
@@ -57,22 +56,6 @@ TEST_F(SendSoapTest, RefusedProbeSendsNoPostAndIsTriedAgain) {
     EXPECT_EQ(Methods(), (std::vector<std::string>{"OPTIONS", "OPTIONS", "POST"}));
     EXPECT_TRUE(session.bOptionsProbed);
     EXPECT_EQ(session.sLastError, "");
-}
-
-TEST_F(SendSoapTest, HtmlPageAt200IsQuotedWhole) {
-    const std::string page = "<html><body><h1>Maintenance</h1>back soon</body></html>";
-    Script({{"htmlPage", page}});
-    EXPECT_EQ(Send(login), "");
-    EXPECT_NE(session.sLastError.find(page), std::string::npos) << session.sLastError;
-    EXPECT_TRUE(session.bOptionsProbed);
-}
-
-TEST_F(SendSoapTest, RejectedLoginEmptiesPasswordAndToken) {
-    session.sAuthToken = "stale";
-    EXPECT_EQ(Send(BuildLoginBatch("demo", "wrong")), "");
-    EXPECT_EQ(rejections, 1);
-    EXPECT_EQ(session.sAuthToken, "");
-    EXPECT_EQ(session.sLastError, "ユーザー名またはパスワードが正しくありません。demo");
 }
 
 TEST_F(SendSoapTest, UnreachableAndSlowServersFailWithAMessage) {

@@ -180,24 +180,20 @@ TEST_P(PruneTest, KeepsDueOrRunningRecordsTheFilterLetsThrough) {
     EXPECT_EQ(tray.shown.size(), c.kept ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Records, PruneTest,
-    ::testing::Values(
-        PruneCase{"Running", kUnset, -10 * kM, 50 * kM, "", "10", false, "迷惑メール", true},
-        PruneCase{"EndsNow", kUnset, -60 * kM, 0, "", "10", false, "迷惑メール", true},
-        PruneCase{"Ended", kUnset, -60 * kM, -1, "", "10", false, "迷惑メール", false},
-        PruneCase{"AlarmNow", 0, 5 * kM, 65 * kM, "", "10", false, "迷惑メール", true},
-        PruneCase{"AlarmMovedLater", 1, 30 * kM, 90 * kM, "", "10", false, "迷惑メール", false},
-        PruneCase{"ReminderMinutesBeforeStart", kUnset, 15 * kM, 75 * kM, "", "10", false,
-                  "迷惑メール", true},
-        PruneCase{"ReminderNotYet", kUnset, 15 * kM + 1, 75 * kM, "", "10", false, "迷惑メール",
-                  false},
-        PruneCase{"BlackListedFolder", kUnset, -10 * kM, 50 * kM, "", "4", false, "迷惑メール",
-                  false},
-        PruneCase{"WhiteListedTag", kUnset, -10 * kM, 50 * kM, "64", "10", true, "Urgent", true},
-        PruneCase{"WhiteListOtherFolder", kUnset, -10 * kM, 50 * kM, "", "10", true, "受信箱",
-                  false}),
-    [](const auto& row) { return std::string(row.param.name); });
+const PruneCase kPrunes[] = {
+    {"Running", kUnset, -10 * kM, 50 * kM, "", "10", false, "迷惑メール", true},
+    {"EndsNow", kUnset, -60 * kM, 0, "", "10", false, "迷惑メール", true},
+    {"Ended", kUnset, -60 * kM, -1, "", "10", false, "迷惑メール", false},
+    {"AlarmNow", 0, 5 * kM, 65 * kM, "", "10", false, "迷惑メール", true},
+    {"AlarmMovedLater", 1, 30 * kM, 90 * kM, "", "10", false, "迷惑メール", false},
+    {"ReminderMinutesBeforeStart", kUnset, 15 * kM, 75 * kM, "", "10", false, "迷惑メール", true},
+    {"ReminderNotYet", kUnset, 15 * kM + 1, 75 * kM, "", "10", false, "迷惑メール", false},
+    {"BlackListedFolder", kUnset, -10 * kM, 50 * kM, "", "4", false, "迷惑メール", false},
+    {"WhiteListedTag", kUnset, -10 * kM, 50 * kM, "64", "10", true, "Urgent", true},
+    {"WhiteListOtherFolder", kUnset, -10 * kM, 50 * kM, "", "10", true, "受信箱", false},
+};
+INSTANTIATE_TEST_SUITE_P(Records, PruneTest, ::testing::ValuesIn(kPrunes),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace tovela::testing

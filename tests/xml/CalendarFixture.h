@@ -11,30 +11,13 @@
 #include <vector>
 
 #include "app/LocalTime.h"
-#include "fakes/FakeTray.h"
-#include "fakes/FakeWindowSystem.h"
+#include "fakes/FakePlatform.h"
 #include "session/Calendar.h"
 #include "session/SoapRequests.h"
 #include "xml/XmlEngine.h"
 
 // The calendar over the real XML engine, with real appointment icons on a recording tray.
 namespace tovela::testing {
-
-class FakeLocale final : public LocaleInfo {
-public:
-    std::string LongTimeText(const LocalDateTime& t) override {
-        char text[32];
-        if (twelveHour) {
-            const int hour = t.hour % 12 == 0 ? 12 : t.hour % 12;
-            std::snprintf(text, sizeof text, "%d:%02d:%02d %s", hour, t.minute, t.second,
-                          t.hour < 12 ? "AM" : "PM");
-        } else {
-            std::snprintf(text, sizeof text, "%d:%02d:%02d", t.hour, t.minute, t.second);
-        }
-        return text;
-    }
-    bool twelveHour = false;
-};
 
 class RecordingRelay final : public CNotifyEvents {
 public:
@@ -165,7 +148,7 @@ protected:
     std::vector<std::unique_ptr<XmlDocument>> documents;
     FakeWindowSystem windows;
     FakeTray tray;
-    FakeLocale locale;
+    FakeLocaleInfo locale;
     RecordingRelay relayEvents;
     CNotify relay{relayEvents};
     MailboxModel mailbox;

@@ -41,29 +41,27 @@ TEST_P(ServerDateTest, Reads) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ServerDateTest,
-    ::testing::Values(
-        DateCase{"DayStart", Reader::DayStart, "20240501", 0, "2024/05/01 00:00:00"},
-        DateCase{"DayEnd", Reader::DayEnd, "20240501", -540, "2024/05/01 23:59:59"},
-        DateCase{"UtcInTokyo", Reader::DateTime, "20240501T013000Z", -540, "2024/05/01 10:30:00"},
-        DateCase{"UtcInUtc", Reader::DateTime, "20240501T013000Z", 0, "2024/05/01 01:30:00"},
-        DateCase{"UtcInNewYorkSummer", Reader::DateTime, "20240501T013000Z", 240,
-                 "2024/04/30 21:30:00"},
-        DateCase{"LocalKeepsItsTime", Reader::DateTime, "20240501T013000", -540,
-                 "2024/05/01 01:30:00"},
-        DateCase{"LowerCaseZ", Reader::DateTime, "20240501T013000z", 0, nullptr},
-        DateCase{"TrailingText", Reader::DateTime, "20240501T013000X", 0, nullptr},
-        DateCase{"NoSuchDay", Reader::DayStart, "20240230", 0, nullptr},
-        DateCase{"NoSuchHour", Reader::DateTime, "20240501T250000", 0, nullptr},
-        DateCase{"DateTimeAsDateOnly", Reader::DayStart, "20240501T100000", 0, nullptr},
-        DateCase{"TooShort", Reader::DayStart, "2024051", 0, nullptr},
-        DateCase{"WideDigits", Reader::DayStart, "２０２４0501", 0, nullptr},
-        DateCase{"Empty", Reader::DateTime, "", 0, nullptr}),
-    [](const auto& row) { return std::string(row.param.name); });
+const DateCase kDates[] = {
+    {"DayStart", Reader::DayStart, "20240501", 0, "2024/05/01 00:00:00"},
+    {"DayEnd", Reader::DayEnd, "20240501", -540, "2024/05/01 23:59:59"},
+    {"UtcInTokyo", Reader::DateTime, "20240501T013000Z", -540, "2024/05/01 10:30:00"},
+    {"UtcInUtc", Reader::DateTime, "20240501T013000Z", 0, "2024/05/01 01:30:00"},
+    {"UtcInNewYorkSummer", Reader::DateTime, "20240501T013000Z", 240, "2024/04/30 21:30:00"},
+    {"LocalKeepsItsTime", Reader::DateTime, "20240501T013000", -540, "2024/05/01 01:30:00"},
+    {"LowerCaseZ", Reader::DateTime, "20240501T013000z", 0, nullptr},
+    {"TrailingText", Reader::DateTime, "20240501T013000X", 0, nullptr},
+    {"NoSuchDay", Reader::DayStart, "20240230", 0, nullptr},
+    {"NoSuchHour", Reader::DateTime, "20240501T250000", 0, nullptr},
+    {"DateTimeAsDateOnly", Reader::DayStart, "20240501T100000", 0, nullptr},
+    {"TooShort", Reader::DayStart, "2024051", 0, nullptr},
+    {"WideDigits", Reader::DayStart, "２０２４0501", 0, nullptr},
+    {"Empty", Reader::DateTime, "", 0, nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Texts, ServerDateTest, ::testing::ValuesIn(kDates),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(FormatoFechaTest, DropsTheSecondsInBothClockForms) {
-    FakeLocale locale;
+    FakeLocaleInfo locale;
     struct Row {
         LocalDateTime at;
         const char* h24;
@@ -234,7 +232,6 @@ TEST_P(TriggerTest, DueFromTheAlarmOn) {
 #define REL(attrs) "<alarmData><alarm><trigger><rel " attrs "/></trigger></alarm></alarmData>"
 #define ABS(d) "<alarmData><alarm><trigger><abs d=\"" d "\"/></trigger></alarm></alarmData>"
 const TriggerCase kTriggers[] = {
-    {"NoAlarmData", "", -15 * kM},
     {"TriggerOfNeitherForm", "<alarmData><alarm><trigger/></alarm></alarmData>", -15 * kM},
     {"BeforeStart", REL(R"(neg="1" m="30")"), -30 * kM},
     {"BeforeEnd", REL(R"(related="end" neg="1" m="90")"), -30 * kM},
@@ -281,26 +278,19 @@ TEST_P(GenerationTest, ListsWhatTheServerAndTheFilterLetThrough) {
     EXPECT_EQ(summary, c.listed ? "・12:00 Later\r\n" : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, GenerationTest,
-    ::testing::Values(GenerationCase{"NewServer", "8.8.15_GA", "SearchResponse", R"(l="10")", false,
-                                     "迷惑メール", true},
-                      GenerationCase{"NewServerIgnoresSummaries", "8.8.15_GA",
-                                     "GetApptSummariesResponse", R"(l="10")", false, "迷惑メール",
-                                     false},
-                      GenerationCase{"SixIsNew", "6.0.0", "SearchResponse", R"(l="10")", false,
-                                     "迷惑メール", true},
-                      GenerationCase{"OldServer", "5.0.9", "GetApptSummariesResponse", R"(l="10")",
-                                     false, "迷惑メール", true},
-                      GenerationCase{"OldServerIgnoresSearch", "5.0.9", "SearchResponse",
-                                     R"(l="10")", false, "迷惑メール", false},
-                      GenerationCase{"BlackListedFolder", "8.0", "SearchResponse", R"(l="4")",
-                                     false, "迷惑メール", false},
-                      GenerationCase{"WhiteListedTag", "8.0", "SearchResponse", R"(l="10" t="64")",
-                                     true, "urgent", true},
-                      GenerationCase{"WhiteListOtherFolder", "8.0", "SearchResponse", R"(l="10")",
-                                     true, "受信箱", false}),
-    [](const auto& row) { return std::string(row.param.name); });
+const GenerationCase kGenerations[] = {
+    {"NewServer", "8.8.15_GA", "SearchResponse", R"(l="10")", false, "迷惑メール", true},
+    {"NewServerIgnoresSummaries", "8.8.15_GA", "GetApptSummariesResponse", R"(l="10")", false,
+     "迷惑メール", false},
+    {"SixIsNew", "6.0.0", "SearchResponse", R"(l="10")", false, "迷惑メール", true},
+    {"OldServer", "5.0.9", "GetApptSummariesResponse", R"(l="10")", false, "迷惑メール", true},
+    {"OldServerIgnoresSearch", "5.0.9", "SearchResponse", R"(l="10")", false, "迷惑メール", false},
+    {"BlackListedFolder", "8.0", "SearchResponse", R"(l="4")", false, "迷惑メール", false},
+    {"WhiteListedTag", "8.0", "SearchResponse", R"(l="10" t="64")", true, "urgent", true},
+    {"WhiteListOtherFolder", "8.0", "SearchResponse", R"(l="10")", true, "受信箱", false},
+};
+INSTANTIATE_TEST_SUITE_P(Answers, GenerationTest, ::testing::ValuesIn(kGenerations),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 using FixedDateTest = CalendarFixture;
 

@@ -94,42 +94,43 @@ protected:
 
 using Calls = std::vector<std::string>;
 
-TEST_F(MailNoticesTest, FirstCheckListsUnreadFolders) {
-    Refresh(kMailbox);
-    EXPECT_TRUE(bFoldersLoaded);
-    EXPECT_EQ(model.FindFolderIndex("300"), 3);
-    Alerts();
-    // Junk is refused by the filter, Sent is a system folder, Quiet has nothing unread.
-    EXPECT_EQ(alerts.calls,
-              (Calls{"IconAdd 4 未読メールがあります\r\n受信箱 (3)\r\nProjects (1)", "FixZOrder"}));
-}
-
-TEST_F(MailNoticesTest, TagLinesFollowFolderLines) {
-    filter = {"urgent|受信箱", true};
-    Refresh(
-        "<refresh><tags><tag id=\"64\" name=\"Urgent\" u=\"2\"/><tag id=\"65\" "
-        "name=\"Personal\" u=\"1\"/></tags><folder id=\"2\" name=\"Inbox\" u=\"3\"/>"
-        "</refresh>");
-    EXPECT_EQ(notice.sSummary, "受信箱 (3)\r\nタグ: Urgent (2)\r\n");
-    EXPECT_EQ(notice.nUnread, 5);
-    EXPECT_EQ(model.FindTagIndex("65"), 2);
-}
-
-TEST_F(MailNoticesTest, SystemFolderListedOnlyAsInboxOrJunk) {
-    filter = {"", false};  // the black list with nothing in it takes every name
-    Refresh(
-        "<refresh><folder id=\"4\" name=\"Junk\" u=\"2\"/><folder id=\"15\" name=\"Chats\" "
-        "u=\"4\"/><folder id=\"16\" name=\"Mine\" u=\"1\"/></refresh>");
-    EXPECT_EQ(notice.sSummary, "迷惑メール (2)\r\nMine (1)\r\n");
-    EXPECT_EQ(notice.nUnread, 3);
-}
-
-TEST_F(MailNoticesTest, FolderWithoutNameStaysOutButMailboxCountsAsLoaded) {
-    Refresh("<refresh><folder id=\"300\" l=\"1\" u=\"5\"/></refresh>");
-    EXPECT_TRUE(bFoldersLoaded);
-    EXPECT_EQ(model.Folders.size(), 1u);
-    Alerts();
-    EXPECT_TRUE(alerts.calls.empty());
+TEST_F(MailNoticesTest, RefreshListsUnreadFoldersThenTags) {
+    struct Case {
+        const char* name;
+        const char* pattern;
+        bool white;
+        std::string refresh, summary;
+        int unread;
+        std::size_t folders, tags;  // table sizes, slot zero included
+    } cases[] = {
+        // Junk is refused by the filter, Sent is a system folder, Quiet has nothing unread.
+        {"first check", "迷惑メール", false, kMailbox, "受信箱 (3)\r\nProjects (1)\r\n", 4, 8, 3},
+        {"tag lines follow folder lines", "urgent|受信箱", true,
+         "<refresh><tags><tag id=\"64\" name=\"Urgent\" u=\"2\"/><tag id=\"65\" name=\"Personal\" "
+         "u=\"1\"/></tags><folder id=\"2\" name=\"Inbox\" u=\"3\"/></refresh>",
+         "受信箱 (3)\r\nタグ: Urgent (2)\r\n", 5, 2, 3},
+        // The black list with nothing in it takes every name; of the system folders only the
+        // Inbox and Junk are listed.
+        {"system folders", "", false,
+         "<refresh><folder id=\"4\" name=\"Junk\" u=\"2\"/><folder id=\"15\" name=\"Chats\" "
+         "u=\"4\"/><folder id=\"16\" name=\"Mine\" u=\"1\"/></refresh>",
+         "迷惑メール (2)\r\nMine (1)\r\n", 3, 4, 1},
+        // Left out, but the mailbox counts as loaded.
+        {"folder without a name", "迷惑メール", false,
+         "<refresh><folder id=\"300\" l=\"1\" u=\"5\"/></refresh>", "", 0, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MailboxModel fresh;
+        NoticeText text;
+        bool loaded = false;
+        TakeRefreshBlock(Load(c.refresh), fresh, {c.pattern, c.white}, text, loaded);
+        EXPECT_TRUE(loaded);
+        EXPECT_EQ(text.sSummary, c.summary);
+        EXPECT_EQ(text.nUnread, c.unread);
+        EXPECT_EQ(fresh.Folders.size(), c.folders);
+        EXPECT_EQ(fresh.Tags.size(), c.tags);
+    }
 }
 
 TEST_F(MailNoticesTest, RefreshReadOnlyUntilLoaded) {
@@ -154,19 +155,19 @@ TEST_P(SenderTest, LinesOfANewMessage) {
     EXPECT_EQ(notice.nUnread, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Senders, SenderTest,
-    ::testing::Values(
-        SenderCase{"NameAndAddress",
-                   "<e t=\"t\" a=\"me@example.com\"/><e t=\"f\" p=\"山田 太郎\" "
-                   "a=\"taro@example.com\"/><su>会議</su>",
-                   "差出人: 山田 太郎 <taro@example.com>\r\n件名: 会議\r\n\r\n"},
-        SenderCase{"AddressOnly", "<e t=\"f\" a=\"taro@example.com\"/><su>Hi</su>",
-                   "差出人: taro@example.com\r\n件名: Hi\r\n\r\n"},
-        SenderCase{"NameOnly", "<e t=\"f\" p=\"Taro\"/>", "差出人: Taro\r\n件名: \r\n\r\n"},
-        SenderCase{"NoFromAddress", "<e t=\"t\" p=\"Me\" a=\"me@example.com\"/><su>x</su>",
-                   "差出人: \r\n件名: x\r\n\r\n"}),
-    [](const ::testing::TestParamInfo<SenderCase>& row) { return std::string(row.param.name); });
+const SenderCase kSenders[] = {
+    {"NameAndAddress",
+     "<e t=\"t\" a=\"me@example.com\"/><e t=\"f\" p=\"山田 太郎\" "
+     "a=\"taro@example.com\"/><su>会議</su>",
+     "差出人: 山田 太郎 <taro@example.com>\r\n件名: 会議\r\n\r\n"},
+    {"AddressOnly", "<e t=\"f\" a=\"taro@example.com\"/><su>Hi</su>",
+     "差出人: taro@example.com\r\n件名: Hi\r\n\r\n"},
+    {"NameOnly", "<e t=\"f\" p=\"Taro\"/>", "差出人: Taro\r\n件名: \r\n\r\n"},
+    {"NoFromAddress", "<e t=\"t\" p=\"Me\" a=\"me@example.com\"/><su>x</su>",
+     "差出人: \r\n件名: x\r\n\r\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Senders, SenderTest, ::testing::ValuesIn(kSenders),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(MailNoticesTest, OnlyUnreadMessagesThatPassTheFilterCount) {
     KnownMailbox();
@@ -237,55 +238,42 @@ TEST_F(MailNoticesTest, BlockUpdatesTablesAndHandsDeletionsToCalendar) {
     EXPECT_NE(model.FindTagIndex("66"), -1);
 }
 
-struct AlertCase {
-    const char* name;
-    bool sound;
-    bool window;
-    bool wavExists;
-    Calls after;  // the calls that follow IconAdd and FixZOrder
-};
-
-class AlertTest : public MailNoticesTest, public ::testing::WithParamInterface<AlertCase> {};
-
-TEST_P(AlertTest, SoundAndWindowFollowTheBalloon) {
-    const AlertCase& c = GetParam();
-    options = {c.sound, c.window};
-    alerts.wavExists = c.wavExists;
-    notice.sSummary = "受信箱 (1)\r\n\r\n";
-    notice.nUnread = 1;
-    Alerts();
-    Calls expected{"IconAdd 1 未読メールがあります\r\n受信箱 (1)", "FixZOrder"};
-    expected.insert(expected.end(), c.after.begin(), c.after.end());
-    EXPECT_EQ(alerts.calls, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Options, AlertTest,
-    ::testing::Values(
-        AlertCase{"Quiet", false, false, true, {}},
-        AlertCase{"SoundWithWave", true, false, true, {"PlayUnread"}},
-        AlertCase{"SoundWithoutWaveBeeps", true, false, false, {"Beep"}},
-        AlertCase{
-            "Window", false, true, false, {"ShowMessage 64 [] 未読メールがあります\r\n受信箱 (1)"}},
-        AlertCase{"Both",
-                  true,
-                  true,
-                  true,
-                  {"PlayUnread", "ShowMessage 64 [] 未読メールがあります\r\n受信箱 (1)"}}),
-    [](const ::testing::TestParamInfo<AlertCase>& row) { return std::string(row.param.name); });
-
-TEST_F(MailNoticesTest, AppointmentLinesAloneGetTheirOwnTitle) {
-    notice.sSummary = "・明日10:00 Review\r\n";
-    Alerts();
-    EXPECT_EQ(alerts.calls,
-              (Calls{"IconAdd 0 24時間以内の予約\r\n・明日10:00 Review", "FixZOrder"}));
-}
-
-TEST_F(MailNoticesTest, RemindersAlertWithoutBalloon) {
-    options = {true, true};
-    notice.sReminders = "Review 10:00 - 11:00\r\n\r\n";
-    Alerts();
-    EXPECT_EQ(alerts.calls, (Calls{"Beep", "ShowMessage 64 [] Review 10:00 - 11:00"}));
+TEST_F(MailNoticesTest, SoundAndWindowFollowTheBalloon) {
+    const std::string balloon = "IconAdd 1 未読メールがあります\r\n受信箱 (1)|FixZOrder";
+    const std::string window = "ShowMessage 64 [] 未読メールがあります\r\n受信箱 (1)";
+    struct Case {
+        const char* name;
+        bool sound, window, wavExists;
+        std::string summary, reminders;
+        int unread;
+        std::string calls;  // joined by "|"
+    } cases[] = {
+        {"quiet", false, false, true, "受信箱 (1)\r\n\r\n", "", 1, balloon},
+        {"sound with a wave", true, false, true, "受信箱 (1)\r\n\r\n", "", 1,
+         balloon + "|PlayUnread"},
+        {"sound without a wave beeps", true, false, false, "受信箱 (1)\r\n\r\n", "", 1,
+         balloon + "|Beep"},
+        {"window", false, true, false, "受信箱 (1)\r\n\r\n", "", 1, balloon + "|" + window},
+        {"both", true, true, true, "受信箱 (1)\r\n\r\n", "", 1, balloon + "|PlayUnread|" + window},
+        {"appointment lines alone get their own title", false, false, false,
+         "・明日10:00 Review\r\n", "", 0,
+         "IconAdd 0 24時間以内の予約\r\n・明日10:00 Review|FixZOrder"},
+        {"reminders alert without a balloon", true, true, false, "", "Review 10:00 - 11:00\r\n\r\n",
+         0, "Beep|ShowMessage 64 [] Review 10:00 - 11:00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingAlerts recorded;
+        recorded.wavExists = c.wavExists;
+        NoticeText gathered;
+        gathered.sSummary = c.summary;
+        gathered.sReminders = c.reminders;
+        gathered.nUnread = c.unread;
+        SummaryAndAlerts(gathered, {c.sound, c.window}, recorded);
+        std::string calls;
+        for (const std::string& call : recorded.calls) calls += (calls.empty() ? "" : "|") + call;
+        EXPECT_EQ(calls, c.calls);
+    }
 }
 
 TEST_F(MailNoticesTest, NothingGatheredShowsNothing) {

@@ -57,38 +57,31 @@ TEST_P(ItemFilterTest, Decides) {
     EXPECT_EQ(model.ItemPasses(c.t, c.l, NotifyFilter{c.pattern, c.whiteList}), c.passes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Filters, ItemFilterTest,
-    ::testing::Values(
-        FilterCase{"WhiteInboxTakesInbox", true, "受信箱", {}, "2", true},
-        FilterCase{"WhiteInboxTakesFolderBelowInbox", true, "受信箱", {}, "300", true},
-        FilterCase{"WhiteInboxRefusesJunk", true, "受信箱", {}, "4", false},
-        FilterCase{"BlackJunkTakesInbox", false, "迷惑メール", {}, "2", true},
-        FilterCase{"BlackJunkRefusesJunk", false, "迷惑メール", {}, "4", false},
-        FilterCase{"BlackJunkRefusesFolderBelowJunk", false, "迷惑メール", {}, "301", false},
-        FilterCase{"EnglishNameMissesTranslatedInbox", true, "inbox", {}, "2", false},
-        FilterCase{"CaseIgnored", true, "projects", {}, "257", true},
-        FilterCase{"AlternativesInOnePattern", true, "nothing|CLIENTS", {}, "300", true},
-        FilterCase{"EmptyFilterBlackTakesAll", false, "", "64", "2", true},
-        FilterCase{"EmptyFilterWhiteTakesNothing", true, "", "64", "2", false},
-        FilterCase{"UnknownIdsFailWhite", true, "受信箱|urgent", "999", "999", false},
-        FilterCase{"UnknownIdsPassBlack", false, "迷惑メール|urgent", "999", "999", true},
-        FilterCase{"NoIdsFailWhite", true, "受信箱", {}, {}, false},
-        FilterCase{"NoIdsPassBlack", false, "迷惑メール", {}, {}, true},
-        FilterCase{"TagListTrimmedAndSkipsUnknown", true, "urgent", "999, 65, 64", "5", true},
-        FilterCase{"TagRefusedByBlackList", false, "personal", "64,65", "2", false},
-        FilterCase{"FolderListSecondPartTrimmed", true, "受信箱", {}, "5, 300", true},
-        FilterCase{"RootNameOutsideChain", true, "USER_ROOT", {}, "2", false},
-        FilterCase{"RootByItsOwnId", true, "USER_ROOT", {}, "1", true},
-        FilterCase{"BadPatternMatchesNothing", true, "(", {}, "2", false}),
-    [](const ::testing::TestParamInfo<FilterCase>& row) { return std::string(row.param.name); });
-
-TEST_F(MailboxModelTest, ElementFilterReadsTagsAndFolder) {
-    const NotifyFilter inbox{"受信箱", true};
-    EXPECT_TRUE(model.ItemPasses(Element(R"(<m id="9" l="300" f="u"/>)"), inbox));
-    EXPECT_TRUE(model.ItemPasses(Element(R"(<m id="9" l="5" t="64"/>)"), {"urgent", true}));
-    EXPECT_FALSE(model.ItemPasses(Element(R"(<m id="9" l="4"/>)"), inbox));
-}
+const FilterCase kFilters[] = {
+    {"WhiteInboxTakesInbox", true, "受信箱", {}, "2", true},
+    {"WhiteInboxTakesFolderBelowInbox", true, "受信箱", {}, "300", true},
+    {"WhiteInboxRefusesJunk", true, "受信箱", {}, "4", false},
+    {"BlackJunkTakesInbox", false, "迷惑メール", {}, "2", true},
+    {"BlackJunkRefusesJunk", false, "迷惑メール", {}, "4", false},
+    {"BlackJunkRefusesFolderBelowJunk", false, "迷惑メール", {}, "301", false},
+    {"EnglishNameMissesTranslatedInbox", true, "inbox", {}, "2", false},
+    {"CaseIgnored", true, "projects", {}, "257", true},
+    {"AlternativesInOnePattern", true, "nothing|CLIENTS", {}, "300", true},
+    {"EmptyFilterBlackTakesAll", false, "", "64", "2", true},
+    {"EmptyFilterWhiteTakesNothing", true, "", "64", "2", false},
+    {"UnknownIdsFailWhite", true, "受信箱|urgent", "999", "999", false},
+    {"UnknownIdsPassBlack", false, "迷惑メール|urgent", "999", "999", true},
+    {"NoIdsFailWhite", true, "受信箱", {}, {}, false},
+    {"NoIdsPassBlack", false, "迷惑メール", {}, {}, true},
+    {"TagListTrimmedAndSkipsUnknown", true, "urgent", "999, 65, 64", "5", true},
+    {"TagRefusedByBlackList", false, "personal", "64,65", "2", false},
+    {"FolderListSecondPartTrimmed", true, "受信箱", {}, "5, 300", true},
+    {"RootNameOutsideChain", true, "USER_ROOT", {}, "2", false},
+    {"RootByItsOwnId", true, "USER_ROOT", {}, "1", true},
+    {"BadPatternMatchesNothing", true, "(", {}, "2", false},
+};
+INSTANTIATE_TEST_SUITE_P(Filters, ItemFilterTest, ::testing::ValuesIn(kFilters),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(MailboxModelTest, LocalFolderNameTranslatesOnlyExactSystemNames) {
     EXPECT_EQ(LocalFolderName("Inbox"), "受信箱");
@@ -98,7 +91,7 @@ TEST_F(MailboxModelTest, LocalFolderNameTranslatesOnlyExactSystemNames) {
     EXPECT_EQ(LocalFolderName("Inbox "), "Inbox ");
 }
 
-TEST_F(MailboxModelTest, TablesKeepSlotZeroEmptyAndAppend) {
+TEST_F(MailboxModelTest, TablesKeepSlotZeroEmptyAppendAndKnowParents) {
     ASSERT_EQ(model.Folders.size(), 8u);
     EXPECT_FALSE(model.Folders[0].has_value());
     EXPECT_EQ(model.FindFolderIndex("1"), 1);
@@ -110,6 +103,10 @@ TEST_F(MailboxModelTest, TablesKeepSlotZeroEmptyAndAppend) {
     EXPECT_EQ(model.Tags[2]->Color, "");
     EXPECT_EQ(model.FindFolderIndex("999"), -1);
     EXPECT_EQ(model.FindTagIndex("2"), -1);  // tags and folders are looked up apart
+    // Parents stop below the root.
+    EXPECT_EQ(model.ParentFolderId("1") + model.ParentFolderId("2"), "");
+    EXPECT_EQ(model.ParentFolderId("300"), "2");
+    EXPECT_EQ(model.ParentFolderId("999"), "");
 
     model.Reset();
     EXPECT_EQ(model.Folders.size(), 1u);
@@ -199,13 +196,6 @@ TEST_F(MailboxModelTest, ReleaseEmptiesSlotsWithoutMovingOthers) {
     // The id can enter again, in a new slot.
     model.AddOrUpdateFolder(Element(R"(<folder id="300" name="Clients" l="2"/>)"));
     EXPECT_EQ(model.FindFolderIndex("300"), 8);
-}
-
-TEST_F(MailboxModelTest, ParentFolderIdStopsBelowRoot) {
-    EXPECT_EQ(model.ParentFolderId("1"), "");
-    EXPECT_EQ(model.ParentFolderId("2"), "");
-    EXPECT_EQ(model.ParentFolderId("300"), "2");
-    EXPECT_EQ(model.ParentFolderId("999"), "");
 }
 
 TEST_F(MailboxModelTest, LoopingFolderChainsEnd) {

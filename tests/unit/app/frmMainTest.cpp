@@ -17,14 +17,6 @@ protected:
         ADD_FAILURE() << "no trace line " << line;
         return log.lines.size();
     }
-    void StoreCompleteAccount() {
-        fakes.settings->Put("TovelaHost", "mail.example.com");
-        fakes.settings->Put("Username", "user");
-        fakes.settings->Put("Password", "text:pw");
-        // The server cannot be reached: the first check fails.
-        fakes.http->script.push_back(
-            testing::HttpReply::Failure(kInetResourceNotFound, "not found"));
-    }
 
     testing::FakePlatform fakes;
     testing::RecordingDebugLog log;
@@ -50,15 +42,6 @@ TEST_F(frmMainTest, SecondStartHandsOverAndTouchesNoSettings) {
     EXPECT_TRUE(fakes.settings->writes.empty());
 }
 
-TEST_F(frmMainTest, SecondStartEndsAlsoWhenNoWindowIsFound) {
-    fakes.instance->previous = true;
-    fakes.instance->windowFound = false;
-    frmMain form(fakes.platform, &log);
-    EXPECT_FALSE(form.Form_Load(""));
-    ASSERT_EQ(fakes.instance->sent.size(), 1u);
-    EXPECT_FALSE(fakes.instance->sent[0].payload.has_value());
-}
-
 TEST_F(frmMainTest, OnlyInstanceTranslatesRestoresSavesThenOpensItsMailbox) {
     frmMain form(fakes.platform, &log);
     EXPECT_TRUE(form.Form_Load(""));
@@ -72,44 +55,37 @@ TEST_F(frmMainTest, OnlyInstanceTranslatesRestoresSavesThenOpensItsMailbox) {
     // Incomplete credentials: no check, and the window stays for the user.
     EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), "Comprobando"), 0);
     EXPECT_TRUE(form.settings.Model().visible);
+
+    // A second start asking for the settings reaches the form through its mailbox.
+    form.settings.HideSettingsWindow();
+    fakes.windows->FirstMailbox()->OnCopyData(1724, std::nullopt);
+    EXPECT_TRUE(form.settings.Model().visible);
+    EXPECT_LT(IndexOf("SaveTNSettings.Exit"), IndexOf("OnSettingsShowRequest"));
 }
 
-TEST_F(frmMainTest, CompleteCredentialsRunTheFirstCheck) {
-    StoreCompleteAccount();
+TEST_F(frmMainTest, CompleteAccountIsCheckedAtOnceAndShutdownSavesAndQuits) {
+    fakes.settings->Put("TovelaHost", "mail.example.com");
+    fakes.settings->Put("Username", "user");
+    fakes.settings->Put("Password", "text:pw");
+    // The server cannot be reached: the first check fails.
+    fakes.http->script.push_back(testing::HttpReply::Failure(kInetResourceNotFound, "not found"));
     frmMain form(fakes.platform, &log);
     EXPECT_TRUE(form.Form_Load(""));
     EXPECT_EQ(form.sPassword, "pw");
     EXPECT_GT(IndexOf("Comprobando"), IndexOf("SaveTNSettings.Exit"));
     // The start-up save rewrote the plain form scrambled.
-    EXPECT_EQ(fakes.settings->Value("Password"),
-              StoredPasswordForm("pw", form.settings.Model().chkWebmailLogin));
+    const std::string stored = StoredPasswordForm("pw", form.settings.Model().chkWebmailLogin);
+    EXPECT_EQ(fakes.settings->Value("Password"), stored);
     EXPECT_FALSE(form.settings.Model().visible);
     // A failed first check polls again after the retry interval.
     ASSERT_EQ(fakes.timers->active.count(1684), 1u);
     EXPECT_EQ(fakes.timers->active.at(1684).milliseconds, 10'000u);
     EXPECT_EQ(fakes.http->calls.at(0).method, "OPTIONS");
-}
 
-TEST_F(frmMainTest, MailboxRequestsReachTheForm) {
-    frmMain form(fakes.platform, &log);
-    form.Form_Load("");
-    form.settings.HideSettingsWindow();
-    MailboxSink* mailbox = fakes.windows->FirstMailbox();
-    mailbox->OnCopyData(1724, std::nullopt);
-    EXPECT_TRUE(form.settings.Model().visible);
-    EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), "OnSettingsShowRequest"),
-              log.lines.end());
-}
-
-TEST_F(frmMainTest, ShutdownRequestSavesRemovesTheMailboxAndQuits) {
-    StoreCompleteAccount();
-    frmMain form(fakes.platform, &log);
-    form.Form_Load("");
     fakes.settings->writes.clear();
     fakes.clock->utcMs = 1796547600000;  // 09:00:00 UTC
-
-    fakes.loop->shutdown();  // SIGTERM on Linux
-    fakes.loop->shutdown();  // a second request finds nothing left to do
+    fakes.loop->shutdown();              // SIGTERM on Linux
+    fakes.loop->shutdown();              // a second request finds nothing left to do
 
     EXPECT_EQ(fakes.loop->quitCalls, 2);
     EXPECT_TRUE(fakes.timers->active.empty());
@@ -117,9 +93,7 @@ TEST_F(frmMainTest, ShutdownRequestSavesRemovesTheMailboxAndQuits) {
     EXPECT_TRUE(fakes.windows->live.empty());
     EXPECT_EQ(log.lines.back(), "\\\\\\\\\\ End: 2026/12/06 09:00:00 /////");
     EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), "SaveTNSettings.Exit"), 2);
-    // The password survives the shutdown save.
-    EXPECT_EQ(fakes.settings->Value("Password"),
-              StoredPasswordForm("pw", form.settings.Model().chkWebmailLogin));
+    EXPECT_EQ(fakes.settings->Value("Password"), stored);  // the password survives it
 }
 
 TEST_F(frmMainTest, TrimWorkingSetOnlyOnTheNtFamily) {

@@ -52,49 +52,32 @@ protected:
     std::unique_ptr<Icontify> item = std::make_unique<Icontify>(TrayServices{windows, tray});
 };
 
-TEST_F(IcontifyTest, FirstIconizarAddsTheIconLaterOnesModifyIt) {
+TEST_F(IcontifyTest, FirstIconizarAddsLaterOnesModifyBorraIconoRemovesOnce) {
     item->Iconizar("10:00 Meeting\r\nRoom 4");
     ASSERT_TRUE(item->IconShown());
     ASSERT_EQ(windows.live.size(), 1u);
     const std::uintptr_t window = windows.live.front()->Handle();
     item->Iconizar("10:00 Meeting\r\nStarts now");
-
-    ASSERT_EQ(tray.calls.size(), 2u);
-    EXPECT_EQ(tray.calls[0].message, NotifyIconMessage::Add);
-    EXPECT_EQ(tray.calls[1].message, NotifyIconMessage::Modify);
-    for (const auto& call : tray.calls) {
-        EXPECT_EQ(call.data.hWnd, window);
-        EXPECT_EQ(call.data.hIcon, 0x7003u);
-        EXPECT_EQ(call.data.dwInfoFlags, NIIF_USER);
-    }
-    EXPECT_EQ(tray.calls[1].data.szInfo, "Starts now");
-    EXPECT_EQ(windows.live.size(), 1u);
-}
-
-TEST_F(IcontifyTest, BorraIconoRemovesTheIconAndItsWindowOnce) {
-    item->Iconizar("10:00 Meeting\r\nRoom 4");
-    const std::uintptr_t first = windows.live.front()->Handle();
     item->BorraIcono();
     item->DeIconizar();
 
-    ASSERT_EQ(tray.calls.size(), 2u);
-    EXPECT_EQ(tray.last().message, NotifyIconMessage::Delete);
-    EXPECT_EQ(tray.last().data.hWnd, first);
+    ASSERT_EQ(tray.calls.size(), 3u);
+    EXPECT_EQ(tray.calls[0].message, NotifyIconMessage::Add);
+    EXPECT_EQ(tray.calls[1].message, NotifyIconMessage::Modify);
+    EXPECT_EQ(tray.calls[2].message, NotifyIconMessage::Delete);
+    for (const auto& call : tray.calls) EXPECT_EQ(call.data.hWnd, window);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(tray.calls[i].data.hIcon, 0x7003u);
+        EXPECT_EQ(tray.calls[i].data.dwInfoFlags, NIIF_USER);
+    }
+    EXPECT_EQ(tray.calls[1].data.szInfo, "Starts now");
     EXPECT_TRUE(windows.live.empty());
     EXPECT_FALSE(item->IconShown());
 
     // Shown again later, it comes back as a new icon on a new window.
     item->Iconizar("10:00 Meeting\r\nRoom 4");
     EXPECT_EQ(tray.last().message, NotifyIconMessage::Add);
-    EXPECT_NE(tray.last().data.hWnd, first);
-}
-
-TEST_F(IcontifyTest, DestructionRemovesTheIcon) {
-    item->Iconizar("10:00 Meeting\r\nRoom 4");
-    item.reset();
-    EXPECT_EQ(tray.last().message, NotifyIconMessage::Delete);
-    EXPECT_TRUE(tray.shown.empty());
-    EXPECT_TRUE(windows.live.empty());
+    EXPECT_NE(tray.last().data.hWnd, window);
 }
 
 // What the appointment icon's window receives, and what the form is told.
@@ -158,6 +141,7 @@ TEST_F(IcontifyTest, TheFormMayDropTheIconWhileHandlingItsEvent) {
     Window().OnTrayCallback(0x0205);
     EXPECT_EQ(relay.events, std::vector<std::string>{"MouseUp2"});
     EXPECT_EQ(tray.last().message, NotifyIconMessage::Delete);
+    EXPECT_TRUE(tray.shown.empty());
     EXPECT_TRUE(windows.live.empty());
 }
 

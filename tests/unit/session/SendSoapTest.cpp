@@ -53,111 +53,71 @@ struct SoapHarness {
     }
 };
 
-TEST(SendSoapTest, ProbesThenPostsAndJudgesTheAnswer) {
-    using Methods = std::vector<std::string>;
+TEST(SendSoapTest, ProbesUntilTheServerAcceptsThenOnlyPosts) {
+    SoapHarness h;
+    h.session.sLastError = "from the previous call";
+    h.http.script = {{405, "Method Not Allowed", ""},
+                     {200, "OK", ""},
+                     {200, "OK", kAnswer},
+                     {200, "OK", kAnswer}};
+
+    EXPECT_EQ(h.Send(), "");
+    EXPECT_EQ(h.session.sLastError, RequestFailed(kUrl, "Method Not Allowed"));
+    EXPECT_FALSE(h.session.bOptionsProbed);
+    EXPECT_EQ(h.Send(), kAnswer);
+    EXPECT_EQ(h.session.sLastError, "");
+    EXPECT_TRUE(h.session.bOptionsProbed);
+    EXPECT_EQ(h.Send(), kAnswer);
+
+    EXPECT_EQ(h.Methods(), (std::vector<std::string>{"OPTIONS", "OPTIONS", "POST", "POST"}));
+    EXPECT_EQ(h.http.requestsCreated, 3);
+    for (const auto& call : h.http.calls) {
+        EXPECT_EQ(call.url, kUrl);
+        if (call.method == "OPTIONS") {
+            EXPECT_TRUE(call.headers.empty());
+            EXPECT_EQ(call.body, "");
+        } else {
+            EXPECT_EQ(call.headers, (decltype(call.headers){{"Host", kHost}}));
+            EXPECT_EQ(call.body, kEnvelope);
+        }
+    }
+    EXPECT_EQ(h.loginRejections, 0);
+}
+
+TEST(SendSoapTest, OnlyAnEnvelopeIsAnAnswer) {
+    const std::string tagOnly = "<soap:Envelope>x</soap:Envelope>";
+    const std::string capitals = "<SOAP:Envelope xmlns:SOAP=\"x\"/>";
+    const std::string authPage = "<html>AUTH_FAILED</html>";
     struct Case {
         const char* name;
-        bool probedBefore;
-        std::vector<HttpReply> script;
-        Methods methods;
-        std::string result;
-        std::string lastError;
+        int status;
+        const char* reason;
+        std::string body, result, lastError;
         bool probedAfter;
     } cases[] = {
-        {"probe refused",
-         false,
-         {{405, "Method Not Allowed", ""}},
-         {"OPTIONS"},
-         "",
-         kUrl + "\r\nへのリクエストで次のエラーが発生しました。\r\nMethod Not Allowed\r\n"
-                "'安全な接続をする'のチェックを変更してみてください",
-         false},
-        {"probe accepted, then the envelope",
-         false,
-         {{200, "OK", ""}, {200, "OK", kAnswer}},
-         {"OPTIONS", "POST"},
-         kAnswer,
-         "",
+        {"page at 200 is quoted whole", 200, "OK", kPage, "", RequestFailed(kUrl, kPage), true},
+        {"page at another status forgets the probe", 502, "Bad Gateway", kPage, "",
+         RequestFailed(kUrl, "Bad Gateway"), false},
+        {"envelope tag without the blank", 200, "OK", tagOnly, "", RequestFailed(kUrl, tagOnly),
          true},
-        {"probed before", true, {{200, "OK", kAnswer}}, {"POST"}, kAnswer, "", true},
-        {"page at 200 is quoted whole",
-         true,
-         {{200, "OK", kPage}},
-         {"POST"},
-         "",
-         RequestFailed(kUrl, kPage),
+        {"envelope prefix in capitals", 200, "OK", capitals, "", RequestFailed(kUrl, capitals),
          true},
-        {"page at another status forgets the probe",
-         true,
-         {{502, "Bad Gateway", kPage}},
-         {"POST"},
-         "",
-         RequestFailed(kUrl, "Bad Gateway"),
-         false},
-        {"envelope tag without the blank",
-         true,
-         {{200, "OK", "<soap:Envelope>x</soap:Envelope>"}},
-         {"POST"},
-         "",
-         RequestFailed(kUrl, "<soap:Envelope>x</soap:Envelope>"),
-         true},
-        {"envelope prefix in capitals",
-         true,
-         {{200, "OK", "<SOAP:Envelope xmlns:SOAP=\"x\"/>"}},
-         {"POST"},
-         "",
-         RequestFailed(kUrl, "<SOAP:Envelope xmlns:SOAP=\"x\"/>"),
-         true},
-        {"rejected login outside an envelope is just a page",
-         true,
-         {{200, "OK", "<html>AUTH_FAILED</html>"}},
-         {"POST"},
-         "",
-         RequestFailed(kUrl, "<html>AUTH_FAILED</html>"),
-         true},
-        {"envelope at an error status is still an answer",
-         true,
-         {{500, "Server Error", kAnswer}},
-         {"POST"},
-         kAnswer,
-         "",
-         true},
+        {"rejected login outside an envelope is just a page", 200, "OK", authPage, "",
+         RequestFailed(kUrl, authPage), true},
+        {"envelope at an error status is still an answer", 500, "Server Error", kAnswer, kAnswer,
+         "", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SoapHarness h;
-        h.session.bOptionsProbed = c.probedBefore;
-        h.session.sLastError = "from the previous call";
-        h.http.script.assign(c.script.begin(), c.script.end());
+        h.session.bOptionsProbed = true;
+        h.http.script = {{c.status, c.reason, c.body}};
 
         EXPECT_EQ(h.Send(), c.result);
         EXPECT_EQ(h.session.sLastError, c.lastError);
         EXPECT_EQ(h.session.bOptionsProbed, c.probedAfter);
-        EXPECT_EQ(h.Methods(), c.methods);
         EXPECT_EQ(h.loginRejections, 0);
-        for (const auto& call : h.http.calls) {
-            EXPECT_EQ(call.url, kUrl);
-            if (call.method == "OPTIONS") {
-                EXPECT_TRUE(call.headers.empty());
-                EXPECT_EQ(call.body, "");
-            } else {
-                EXPECT_EQ(call.headers, (decltype(call.headers){{"Host", kHost}}));
-                EXPECT_EQ(call.body, kEnvelope);
-            }
-        }
     }
-}
-
-TEST(SendSoapTest, RefusedProbeIsTriedAgainOnTheNextCall) {
-    SoapHarness h;
-    h.http.script = {{405, "Method Not Allowed", ""}, {200, "OK", ""}, {200, "OK", kAnswer}};
-
-    EXPECT_EQ(h.Send(), "");
-    EXPECT_EQ(h.Send(), kAnswer);
-
-    EXPECT_EQ(h.Methods(), (std::vector<std::string>{"OPTIONS", "OPTIONS", "POST"}));
-    EXPECT_EQ(h.http.requestsCreated, 2);
-    EXPECT_EQ(h.session.sLastError, "");
 }
 
 TEST(SendSoapTest, SchemeFromTheSecureBoxAndHostAsTyped) {

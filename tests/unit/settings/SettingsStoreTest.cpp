@@ -48,16 +48,14 @@ TEST(RestoreSettingsTest, PasswordSurvivesTheHandlersOfEarlierKeys) {
     }
 }
 
-TEST(RestoreSettingsTest, WhiteListRunsItsRuleAndTextPasswordIsLiteral) {
+TEST(RestoreSettingsTest, WhiteListRunsItsRule) {
     FakeSettingsStore store;
     store.Put("Filtros", "迷惑メール");
     store.Put("WhiteList", "1");
-    store.Put("Password", "text:0パス word~");
     SettingsHarness f;
     f.Restore(store);
     EXPECT_EQ(f.form().txtFilters.text, "受信箱");
     EXPECT_TRUE(f.form().optWhiteList.value && !f.form().optBlackList.value);
-    EXPECT_EQ(f.sPassword, "0パス word~");
 }
 
 TEST(RestoreSettingsTest, UnreadableValuesReadAsTheKeysDefault) {
@@ -125,18 +123,6 @@ TEST(SaveTNSettingsTest, UncheckedSavePasswordStoresNoPassword) {
     f.Save(store);
     EXPECT_EQ(store.Value("Password"), "");
     EXPECT_EQ(store.Value("GuardaPassword"), "0");
-}
-
-TEST(SaveTNSettingsTest, StartupSaveScramblesATextFormPassword) {
-    FakeSettingsStore store;
-    store.Put("Password", "text:Secret1");
-    SettingsHarness first;
-    first.Restore(store);
-    first.Save(store, kSaveAtStartup);
-    EXPECT_EQ(store.Value("Password"), ScramblePassword("Secret1", CheckBox{}));
-    SettingsHarness second;
-    second.Restore(store);
-    EXPECT_EQ(second.sPassword, "Secret1");
 }
 
 // Any password, in either base, comes back exactly from a save and a later start.

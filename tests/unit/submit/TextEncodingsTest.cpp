@@ -51,27 +51,6 @@ std::vector<std::string> DecodePieces(const std::string& encoded) {
     return pieces;
 }
 
-TEST(TextEncodingsTest, Ansi2Utf8) {
-    const struct {
-        const char* name;
-        std::u16string text;
-        std::string expected;
-    } cases[] = {
-        {"empty", u"", ""},
-        {"ASCII", u"A", "\x41"},
-        {"two bytes", u"é", "\xC3\xA9"},
-        {"three bytes", u"語", "\xE8\xAA\x9E"},
-        {"fullwidth yen", u"￥", "\xEF\xBF\xA5"},
-        {"pair gives four bytes", u"😀", "\xF0\x9F\x98\x80"},
-        {"lone high surrogate", u"\xD83Dx", "\xEF\xBF\xBDx"},
-        {"lone low surrogate", u"\xDE00", "\xEF\xBF\xBD"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(Ansi2Utf8(c.text), c.expected);
-    }
-}
-
 TEST(TextEncodingsTest, QEncodeWord) {
     const std::string a68(68, 'a'), a69(69, 'a'), a70(70, 'a');
     const Case cases[] = {

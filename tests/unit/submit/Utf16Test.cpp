@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "submit/TextEncodings.h"
 #include "submit/Utf16.h"
 
 namespace tovela {
@@ -33,8 +34,15 @@ TEST(Utf16Test, ToUtf16ReplacesEachBadByteAndAgreesWithUtf16Length) {
     }
 }
 
-TEST(Utf16Test, FromUtf16ReplacesLoneSurrogates) {
+// Ansi2Utf8 is the program's name for the same conversion.
+TEST(Utf16Test, FromUtf16EncodesEveryLengthAndReplacesLoneSurrogates) {
     const DecodeCase cases[] = {
+        {"empty", "", u""},
+        {"one byte", "A", u"A"},
+        {"two bytes", "\xC3\xA9", u"é"},
+        {"three bytes", "\xE8\xAA\x9E", u"語"},
+        {"fullwidth yen", "\xEF\xBF\xA5", u"￥"},
+        {"pair gives four bytes", "\xF0\x9F\x98\x80", u"😀"},
         {"lone high at end", "x\xEF\xBF\xBD", u"x\xD83D"},
         {"high before non-surrogate", "\xEF\xBF\xBDx", u"\xD83Dx"},
         {"reversed pair", "\xEF\xBF\xBD\xEF\xBF\xBD", u"\xDE00\xD83D"},
@@ -44,6 +52,7 @@ TEST(Utf16Test, FromUtf16ReplacesLoneSurrogates) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(FromUtf16(c.expected), c.utf8);
+        EXPECT_EQ(Ansi2Utf8(c.expected), c.utf8);
     }
 }
 
