@@ -1,7 +1,5 @@
 #include "app/CommandLine.h"
 
-#include <cctype>
-
 #include "submit/TextEncodings.h"
 #include "submit/Utf16.h"
 
@@ -24,9 +22,7 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 }
 
 bool StartsWithSettingsSwitch(std::string_view commandLine) {
-    std::string head = LeftUtf16(commandLine, 9);
-    for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return head == "/settings";
+    return AsciiLower(LeftUtf16(commandLine, 9)) == "/settings";
 }
 
 }  // namespace

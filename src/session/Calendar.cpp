@@ -1,7 +1,5 @@
 #include "session/Calendar.h"
 
-#include <algorithm>
-#include <cctype>
 #include <optional>
 #include <utility>
 
@@ -9,6 +7,7 @@
 #include "session/LeadingNumber.h"
 #include "session/SoapRequests.h"
 #include "session/XmlNodes.h"
+#include "submit/TextEncodings.h"
 
 namespace tovela {
 namespace {
@@ -18,19 +17,9 @@ constexpr std::int64_t kHour = 3600;
 constexpr std::int64_t kDay = 86400;
 constexpr const char* kChangedMark = " [変更済み]";
 
-std::string Attr(const XmlNode& node, std::string_view name) {
-    return node.Attribute(name).value_or(std::string());
-}
-
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
 }
 
 std::int64_t ReminderSeconds(const CalendarContext& ctx) {
@@ -39,8 +28,8 @@ std::int64_t ReminderSeconds(const CalendarContext& ctx) {
 
 // A relative trigger: weeks alone when given, else days, hours, minutes and seconds.
 std::int64_t RelativeAlarm(const XmlNode& rel, std::int64_t start, std::int64_t end) {
-    const std::int64_t base = Upper(Attr(rel, "related")) == "END" ? end : start;
-    const double sign = Attr(rel, "neg") == "1" ? -1.0 : 1.0;
+    const std::int64_t base = AsciiUpper(AttributeText(rel, "related")) == "END" ? end : start;
+    const double sign = AttributeText(rel, "neg") == "1" ? -1.0 : 1.0;
     const auto offset = [&](std::string_view unit, std::int64_t seconds) {
         const auto value = rel.Attribute(unit);
         return value ? ClampCount(sign * LeadingNumber(*value) * static_cast<double>(seconds)) : 0;
@@ -87,23 +76,23 @@ std::string Calendar::FormatoFecha(std::int64_t localSeconds) const {
 
 Calendar::Timing Calendar::WorkOutTiming(const XmlNode& appt, const CalendarContext& ctx) const {
     Timing t;
-    t.allDay = Attr(appt, "allDay") == "1";
+    t.allDay = AttributeText(appt, "allDay") == "1";
     // The first instance that has not ended yet; the last one when all have.
     for (const auto& inst : SelectNodes(appt, "inst")) {
         const auto tzo = inst->Attribute("tzo");
         // An all-day instance starts at midnight of the zone it was made in, whatever zone
         // this computer is in now.
         const std::int64_t origin = t.allDay && tzo ? SecondsFromMs(*tzo) : ctx.session.dEpochLocal;
-        t.start = origin + SecondsFromMs(Attr(*inst, "s"));
+        t.start = origin + SecondsFromMs(AttributeText(*inst, "s"));
         const auto dur = inst->Attribute("dur");
-        t.end = t.start + SecondsFromMs(dur ? *dur : Attr(appt, "d"));
+        t.end = t.start + SecondsFromMs(dur ? *dur : AttributeText(appt, "d"));
         if (t.end > ctx.now) break;
     }
 
     if (t.start > ctx.now) {
         std::optional<std::int64_t> alarm;
         if (auto abs = SelectSingleNode(appt, "alarmData/alarm/trigger/abs")) {
-            alarm = ReadDateTime(Attr(*abs, "d"), ctx.bias);
+            alarm = ReadDateTime(AttributeText(*abs, "d"), ctx.bias);
         } else if (auto rel = SelectSingleNode(appt, "alarmData/alarm/trigger/rel")) {
             alarm = RelativeAlarm(*rel, t.start, t.end);
         }
@@ -124,7 +113,7 @@ std::string Calendar::ComingLine(const XmlNode& appt, const Timing& t,
     const std::string tomorrow = TomorrowMark(t.start, ctx.now);
     const std::string time =
         !tomorrow.empty() && t.allDay ? std::string("終日") : FormatoFecha(t.start);
-    return "・" + tomorrow + time + " " + Attr(appt, "name") + "\r\n";
+    return "・" + tomorrow + time + " " + AttributeText(appt, "name") + "\r\n";
 }
 
 void Calendar::AppointmentListing(const XmlNode& root, const CalendarContext& ctx,
@@ -140,7 +129,7 @@ void Calendar::AppointmentListing(const XmlNode& root, const CalendarContext& ct
         if (ctx.bNewDay && t.soon) sSummary += ComingLine(*appt, t, ctx);
         if (!t.due && !t.running) continue;
 
-        int index = FindApptIndex(Attr(*appt, "id"));
+        int index = FindApptIndex(AttributeText(*appt, "id"));
         if (index < 0) index = AddRecord(*appt, t, ctx);
         if (index >= 0) Remind(*aCalIcons[static_cast<std::size_t>(index)], sReminders);
     }
@@ -152,29 +141,29 @@ int Calendar::AddRecord(const XmlNode& appt, const Timing& t, const CalendarCont
     const int index = static_cast<int>(aCalIcons.size());
     Icontify& r = *icon;
     r.SetNotify(relay_);
-    r.sTags = Attr(appt, "t");
+    r.sTags = AttributeText(appt, "t");
     r.Tag = index;
     r.hIcon = calendarIcon_;
     r.nReserved = 0;
-    r.sId = Attr(appt, "id");
-    r.sDuration = Attr(appt, "d");
-    r.sStatus = Attr(appt, "status");
-    r.sLocation = Attr(appt, "loc");
-    r.sFolderId = Attr(appt, "l");
-    r.sCompNum = Attr(appt, "compNum");
-    r.sFreeBusy = Attr(appt, "fb");
-    r.sUid = Attr(appt, "x_uid");
-    r.sFreeBusyActual = Attr(appt, "fba");
-    r.sPartStat = Attr(appt, "ptst");
-    r.sTransparency = Attr(appt, "transp");
+    r.sId = AttributeText(appt, "id");
+    r.sDuration = AttributeText(appt, "d");
+    r.sStatus = AttributeText(appt, "status");
+    r.sLocation = AttributeText(appt, "loc");
+    r.sFolderId = AttributeText(appt, "l");
+    r.sCompNum = AttributeText(appt, "compNum");
+    r.sFreeBusy = AttributeText(appt, "fb");
+    r.sUid = AttributeText(appt, "x_uid");
+    r.sFreeBusyActual = AttributeText(appt, "fba");
+    r.sPartStat = AttributeText(appt, "ptst");
+    r.sTransparency = AttributeText(appt, "transp");
     r.dStart = t.start;
     r.dEnd = t.end;
     r.dAlarm = t.alarm;
-    r.sInvId = Attr(appt, "invId");
-    r.sIsOrg = Attr(appt, "isOrg");
-    r.sAllDay = Attr(appt, "allDay");
-    r.sName = Attr(appt, "name");
-    r.sRecur = Attr(appt, "recur");
+    r.sInvId = AttributeText(appt, "invId");
+    r.sIsOrg = AttributeText(appt, "isOrg");
+    r.sAllDay = AttributeText(appt, "allDay");
+    r.sName = AttributeText(appt, "name");
+    r.sRecur = AttributeText(appt, "recur");
     r.bNotify = true;
     r.bModified = false;
     r.bReminderShown = false;
@@ -197,7 +186,7 @@ void Calendar::Remind(Icontify& record, std::string& sReminders) {
 
 void Calendar::ChangedAppointments(const XmlNode& notifyBlock, const CalendarContext& ctx) {
     for (const auto& appt : SelectNodes(notifyBlock, "modified//appt")) {
-        const int index = FindApptIndex(Attr(*appt, "id"));
+        const int index = FindApptIndex(AttributeText(*appt, "id"));
         if (index < 0) continue;
         ApplyChange(*aCalIcons[static_cast<std::size_t>(index)], index, *appt, ctx);
     }
@@ -205,7 +194,7 @@ void Calendar::ChangedAppointments(const XmlNode& notifyBlock, const CalendarCon
 
 void Calendar::ApplyChange(Icontify& r, int index, const XmlNode& appt,
                            const CalendarContext& ctx) {
-    r.sTags = Attr(appt, "t");
+    r.sTags = AttributeText(appt, "t");
 
     std::optional<std::int64_t> start;
     std::optional<std::int64_t> end;
@@ -255,7 +244,7 @@ void Calendar::ApplyChange(Icontify& r, int index, const XmlNode& appt,
             }
         }
     }
-    r.sFolderId = Attr(appt, "l");
+    r.sFolderId = AttributeText(appt, "l");
 
     if (start) {
         r.dStart = *start;

@@ -29,7 +29,7 @@ void AddUnread(NoticeText& notice, double count) {
 }
 
 double UnreadCount(const XmlNode& element) {
-    const double u = LeadingNumber(element.Attribute("u").value_or(std::string()));
+    const double u = LeadingNumber(AttributeText(element, "u"));
     return std::isfinite(u) ? u : 0;
 }
 
@@ -38,25 +38,24 @@ bool NamePasses(std::string_view name, NotifyFilter filter) {
 }
 
 void OfferFolderLine(const XmlNode& folder, NotifyFilter filter, NoticeText& notice) {
-    const std::string name = folder.Attribute("name").value_or(std::string());
+    const std::string name = AttributeText(folder, "name");
     const std::string local = LocalFolderName(name);
     if (!NamePasses(local, filter)) return;
-    const double id = LeadingNumber(folder.Attribute("id").value_or(std::string()));
+    const double id = LeadingNumber(AttributeText(folder, "id"));
     if (!(id > kLastSystemFolderId) && name != "Inbox" && name != "Junk") return;
     const double u = UnreadCount(folder);
     if (!(u > 0)) return;
     AddUnread(notice, u);
-    notice.sSummary += local + " (" + folder.Attribute("u").value_or(std::string()) + ")" + kCrLf;
+    notice.sSummary += local + " (" + AttributeText(folder, "u") + ")" + kCrLf;
 }
 
 void OfferTagLine(const XmlNode& tag, NotifyFilter filter, NoticeText& notice) {
-    const std::string name = tag.Attribute("name").value_or(std::string());
+    const std::string name = AttributeText(tag, "name");
     if (!NamePasses(name, filter)) return;
     const double u = UnreadCount(tag);
     if (!(u > 0)) return;
     AddUnread(notice, u);
-    notice.sSummary +=
-        "タグ: " + name + " (" + tag.Attribute("u").value_or(std::string()) + ")" + kCrLf;
+    notice.sSummary += "タグ: " + name + " (" + AttributeText(tag, "u") + ")" + kCrLf;
 }
 
 // The first child with this local name for which `wanted` holds, or null.
@@ -103,7 +102,7 @@ void TakeNewMessages(const XmlNode& block, const MailboxModel& model, NotifyFilt
 void TakeTablesOfBlock(const XmlNode& block, MailboxModel& model, CalendarHooks& calendar) {
     for (const auto& deleted : SelectNodes(block, "deleted")) {
         // The id is taken whole: a list of ids names no single record.
-        const std::string id = deleted->Attribute("id").value_or(std::string());
+        const std::string id = AttributeText(*deleted, "id");
         calendar.DeletedAppointment(id);
         model.ReleaseById(id);
     }
@@ -128,7 +127,7 @@ std::string BlockContent(const XmlNode& block) {
 void TakeNotifyBlock(const XmlNode& block, SessionContext& session, MailboxModel& model,
                      NotifyFilter filter, NoticeText& notice, CalendarHooks& calendar,
                      MailAlerts& alerts) {
-    session.sNotifySeq = block.Attribute("seq").value_or(std::string());
+    session.sNotifySeq = AttributeText(block, "seq");
     std::string content = BlockContent(block);
     if (content == notice.previousBlock) return;
     notice.previousBlock = std::move(content);

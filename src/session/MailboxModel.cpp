@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "session/RegEx.h"
+#include "session/XmlNodes.h"
 
 namespace tovela {
 namespace {
@@ -103,7 +104,7 @@ void MailboxModel::DropReleasedFront(const std::string& key) {
 }
 
 void MailboxModel::AddOrUpdateFolder(const XmlNode& element) {
-    const std::string id = element.Attribute("id").value_or(std::string());
+    const std::string id = AttributeText(element, "id");
     const int slot = FindFolderIndex(id);
     if (slot >= 0) {
         // Only a rename reaches an existing folder.
@@ -114,14 +115,14 @@ void MailboxModel::AddOrUpdateFolder(const XmlNode& element) {
     }
     TovelaFolder folder;
     folder.Id = id;
-    folder.Name = element.Attribute("name").value_or(std::string());
-    folder.ParentId = element.Attribute("l").value_or(std::string());
+    folder.Name = AttributeText(element, "name");
+    folder.ParentId = AttributeText(element, "l");
     // A link refers to another account's folder; for a shared calendar the owner's ids
     // give the key under which that account's appointments name it.
     folder.IsLink = element.LocalName() == "link";
     if (folder.IsLink && element.Attribute("view") == "appointment") {
-        folder.OwnerId = element.Attribute("zid").value_or(std::string());
-        folder.RemoteId = element.Attribute("rid").value_or(std::string());
+        folder.OwnerId = AttributeText(element, "zid");
+        folder.RemoteId = AttributeText(element, "rid");
         if (!folder.OwnerId.empty() && !folder.RemoteId.empty()) {
             folder.LinkKey = folder.OwnerId + ":" + folder.RemoteId;
         }
@@ -133,7 +134,7 @@ void MailboxModel::AddOrUpdateFolder(const XmlNode& element) {
 }
 
 void MailboxModel::AddOrUpdateTag(const XmlNode& element) {
-    const std::string id = element.Attribute("id").value_or(std::string());
+    const std::string id = AttributeText(element, "id");
     const int slot = FindTagIndex(id);
     if (slot >= 0) {
         TovelaTag& tag = *Tags[static_cast<std::size_t>(slot)];
@@ -143,8 +144,8 @@ void MailboxModel::AddOrUpdateTag(const XmlNode& element) {
     }
     TovelaTag tag;
     tag.Id = id;
-    tag.Name = element.Attribute("name").value_or(std::string());
-    tag.Color = element.Attribute("color").value_or(std::string());
+    tag.Name = AttributeText(element, "name");
+    tag.Color = AttributeText(element, "color");
     tagIndex_[id] = static_cast<int>(Tags.size());
     Tags.emplace_back(std::move(tag));
 }

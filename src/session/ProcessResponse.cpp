@@ -35,20 +35,6 @@ std::int32_t RoundToInt32(double value) {
                                                         std::numeric_limits<std::int32_t>::max()));
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 std::string PrefPath(std::string_view name) {
     return kPrefs + std::string(name) + "']";
 }
@@ -197,7 +183,7 @@ void ResponseReader::Preferences() {
     a.sFromAddress = Text(PrefPath("tovelaPrefFromAddress"));
     a.sFromDisplay = Text(PrefPath("tovelaPrefFromDisplay"));
     const std::string enabledPath = PrefPath("tovelaPrefReplyToEnabled");
-    if (Exists(enabledPath) && Upper(Text(enabledPath)) == "TRUE") {
+    if (Exists(enabledPath) && AsciiUpper(Text(enabledPath)) == "TRUE") {
         const std::string addressPath = PrefPath("tovelaPrefReplyToAddress");
         const std::string displayPath = PrefPath("tovelaPrefReplyToDisplay");
         if (Exists(addressPath)) a.sReplyToAddress = Text(addressPath);
@@ -219,7 +205,7 @@ void ResponseReader::Signature() {
     state_.account.sSignature = Text(contentPath);
     if (NodeHasAttribute(root_, contentPath, "type")) {
         state_.account.bSignatureHtml =
-            Lower(NodeAttribute(root_, contentPath, "type")) == "text/html";
+            AsciiLower(NodeAttribute(root_, contentPath, "type")) == "text/html";
     }
 }
 

@@ -126,6 +126,10 @@ std::optional<std::string> FirstAttribute(const XmlNode& node, std::string_view 
 
 }  // namespace
 
+std::string AttributeText(const XmlNode& node, std::string_view name) {
+    return node.Attribute(name).value_or(std::string());
+}
+
 std::string NodeAttribute(const XmlNode& node, std::string_view path, std::string_view name) {
     return FirstAttribute(node, path, name).value_or(std::string());
 }

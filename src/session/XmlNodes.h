@@ -20,6 +20,9 @@ std::string NodeAttribute(const XmlNode& node, std::string_view path, std::strin
 // True when the first selected node exists and has attribute `name` (even an empty one).
 bool NodeHasAttribute(const XmlNode& node, std::string_view path, std::string_view name);
 
+// Attribute `name` of the node itself; empty when it is missing.
+std::string AttributeText(const XmlNode& node, std::string_view name);
+
 std::vector<std::unique_ptr<XmlNode>> SelectNodes(const XmlNode& node, std::string_view path);
 std::unique_ptr<XmlNode> SelectSingleNode(const XmlNode& node, std::string_view path);
 

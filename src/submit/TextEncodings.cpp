@@ -190,6 +190,20 @@ std::string QEncodeWord(std::string_view bytes) {
     return out;
 }
 
+std::string AsciiUpper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
 std::string HtmlEscape(std::string_view sCadena) {
     // One pass gives the same as replacing "&" first, then "<", then ">": the entities the
     // later replacements add are never escaped again.

@@ -14,6 +14,10 @@ std::string Ansi2Utf8(std::u16string_view sCadena);
 // most 70 bytes, cut at a character boundary; pure-ASCII pieces stay as they are.
 std::string QEncodeWord(std::string_view bytes);
 
+// The text with the ASCII letters changed case; every other byte stays (UTF-8 is safe).
+std::string AsciiUpper(std::string text);
+std::string AsciiLower(std::string text);
+
 // "&", "<", ">" to entities, in that order; quotes stay.
 std::string HtmlEscape(std::string_view sCadena);
 
