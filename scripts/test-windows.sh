@@ -78,42 +78,38 @@ count() {
 }
 
 passed=0 failed=0 skipped=0 broken=()
-for suite in tovela_unit_tests tovela_backend_tests; do
-  echo "== $suite (Wine)"
-  log="$work/$suite.log"
-  rc=0
+# Runs one GoogleTest program, bounded by `limit` seconds, and adds its numbers to the
+# totals: run_suite NAME LIMIT COMMAND...
+run_suite() {
+  local name=$1 limit=$2 log="$work/$1.log" rc=0
+  shift 2
+  echo "== $name"
   # Into a file rather than a pipe: a Wine process left behind cannot hold the run open.
-  timeout -k 10 300 wine "build/windows/tests/$suite.exe" --gtest_brief=1 >"$log" 2>&1 || rc=$?
+  timeout -k 10 "$limit" "$@" --gtest_brief=1 >"$log" 2>&1 || rc=$?
   tr -d '\r' <"$log"
   # A suite that crashed or hung has no summary of its own.
   if ! grep -q '^\[==========\] .* ran\.' "$log"; then
     if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
-      broken+=("$suite: no result within 300 s")
+      broken+=("$name: no result within $limit s")
     else
-      broken+=("$suite: ended without a summary (exit $rc)")
+      broken+=("$name: ended without a summary (exit $rc)")
     fi
-    continue
+    return
   fi
+  local ran ok skip
   ran=$(count "=*" "$log") ok=$(count PASSED "$log") skip=$(count SKIPPED "$log")
   passed=$((passed + ok)) skipped=$((skipped + skip)) failed=$((failed + ran - ok - skip))
   # A failing test is reason enough for a non-zero exit; any other is a problem of its own.
-  [ "$rc" -eq 0 ] || [ "$ran" -gt $((ok + skip)) ] || broken+=("$suite: exit $rc")
-done
+  [ "$rc" -eq 0 ] || [ "$ran" -gt $((ok + skip)) ] || broken+=("$name: exit $rc")
+}
 
+for suite in tovela_unit_tests tovela_backend_tests; do
+  run_suite "$suite" 300 wine "build/windows/tests/$suite.exe"
+done
 timeout 30 wineserver -k >/dev/null 2>&1 || true
 
-echo "== end to end (Wine virtual desktop)"
-log="$work/e2e.log" rc=0
 WINEPREFIX="$work/e2e-prefix" TOVELA_WINDOWS_BUILD="$PWD/build/windows" \
-  timeout -k 10 600 build/linux/tests/tovela_wine_e2e --gtest_brief=1 >"$log" 2>&1 || rc=$?
-cat "$log"
-if grep -q '^\[==========\] .* ran\.' "$log"; then
-  ran=$(count "=*" "$log") ok=$(count PASSED "$log") skip=$(count SKIPPED "$log")
-  passed=$((passed + ok)) skipped=$((skipped + skip)) failed=$((failed + ran - ok - skip))
-  [ "$rc" -eq 0 ] || [ "$ran" -gt $((ok + skip)) ] || broken+=("end to end: exit $rc")
-else
-  broken+=("end to end: ended without a summary (exit $rc)")
-fi
+  run_suite end-to-end 600 build/linux/tests/tovela_wine_e2e
 echo "End-to-end screenshot and logs: build/windows/e2e/"
 
 for problem in "${broken[@]}"; do echo "$problem" >&2; done

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Form.h"
 
+#include "platform/win32/Win32Desktop.h"
+
 namespace tovela::win32 {
 
 Win32Form::Win32Form() {
@@ -11,7 +13,7 @@ Win32Form::Win32Form() {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResourceMain));
     // A second form in the same process finds the class registered already.
     RegisterClassExW(&wc);
     hwnd_ =
