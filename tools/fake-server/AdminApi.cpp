@@ -4,6 +4,7 @@
 #include <string>
 
 #include "MailboxChanges.h"
+#include "SubmissionAdmin.h"
 
 namespace tovela::fakeserver {
 
@@ -43,7 +44,8 @@ json StateJson(const StateData& data) {
     }
     return {{"scenario", ToJson(data.scenario)},
             {"script", ToJson(data.script)},
-            {"sessions", sessions}};
+            {"sessions", sessions},
+            {"submissionFaults", PendingSubmissionFaults(data)}};
 }
 
 // A mailbox change: applied under the lock, answered with the item, or 400 with the reason.
@@ -102,6 +104,8 @@ void AddAdminRoutes(httplib::Server& server, ServerState& state, RequestLog& log
     AddChange(server, state, "/admin/appointment", PutAppointment);
     AddChange(server, state, "/admin/folder", PutFolder);
     AddChange(server, state, "/admin/tag", PutTag);
+
+    AddSubmissionRoutes(server, state);
 
     server.Get("/admin/requests", [&log](const httplib::Request&, httplib::Response& res) {
         SendJson(res, log.Entries());

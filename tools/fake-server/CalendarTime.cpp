@@ -1,5 +1,7 @@
 #include "CalendarTime.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -110,9 +112,18 @@ std::vector<Instance> Instances(const json& appointment) {
         count = Number(appointment["repeat"], "count");
         every = Number(appointment["repeat"], "everyMinutes") * kMinute;
     }
+    // Occurrences taken out one by one are remembered by their start.
+    std::vector<Millis> cancelled;
+    if (appointment.contains("cancelled") && appointment["cancelled"].is_array()) {
+        for (const json& when : appointment["cancelled"]) {
+            if (when.is_number_integer()) cancelled.push_back(when.get<Millis>());
+        }
+    }
     std::vector<Instance> instances;
     for (Millis i = 0; i < count; ++i) {
-        instances.push_back({start + i * every, start + i * every + duration});
+        const Millis begin = start + i * every;
+        if (std::find(cancelled.begin(), cancelled.end(), begin) != cancelled.end()) continue;
+        instances.push_back({begin, begin + duration});
     }
     return instances;
 }

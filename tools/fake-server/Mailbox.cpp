@@ -190,6 +190,7 @@ json ReadAppointment(const json& in, Millis now) {
                          {"tzId", Kind::Text},
                          {"tzOffsetMinutes", Kind::Whole, 0},
                          {"repeat", Kind::Raw},
+                         {"cancelled", Kind::Raw},
                          {"alarm", Kind::Raw}},
                         "an appointment");
     const int offset = a["tzOffsetMinutes"].get<int>();

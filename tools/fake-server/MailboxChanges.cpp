@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "CalendarTime.h"
 #include "EnvelopeWriter.h"
 #include "JsonFields.h"
 #include "MailboxWriter.h"
@@ -176,6 +177,29 @@ json DeleteItem(StateData& data, const json& request) {
         p.deleted.push_back(id);
     });
     return removed;
+}
+
+void CancelAppointment(StateData& data, const std::string& invId, const std::string& occurrence) {
+    // The invitation id the listing gives is the item's id twice, "400-400".
+    const std::string id = invId.substr(0, invId.find('-'));
+    json* appointment = id.empty() ? nullptr : FindById(data.scenario.appointments, id);
+    if (!appointment || (invId != id && invId != id + "-" + id)) {
+        throw FieldError("no such appointment: " + invId);
+    }
+    if (!occurrence.empty()) {
+        const auto when = ParseCompactTime(occurrence, appointment->value("tzOffsetMinutes", 0));
+        const std::vector<Instance> instances = Instances(*appointment);
+        const bool known = when && std::any_of(instances.begin(), instances.end(),
+                                               [&](const Instance& i) { return i.start == *when; });
+        if (!known) throw FieldError("no such occurrence: " + occurrence);
+        if (instances.size() > 1) {
+            (*appointment)["cancelled"].push_back(*when);
+            const std::string element = AppointmentChange(data.scenario, *appointment, NowMs(), true);
+            Announce(data, [&](PendingChanges& p) { p.modified.push_back(element); });
+            return;
+        }
+    }
+    DeleteItem(data, json{{"id", id}});
 }
 
 json PutAppointment(StateData& data, const json& request) {

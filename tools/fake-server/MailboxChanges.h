@@ -20,6 +20,12 @@ nlohmann::json MarkRead(StateData& data, const nlohmann::json& request);
 // {id}: a message, appointment, tag or empty folder.
 nlohmann::json DeleteItem(StateData& data, const nlohmann::json& request);
 
+// A client's CancelAppointmentRequest: the appointment of invitation `invId` leaves the
+// calendar, or only its occurrence starting at `occurrence` ("yyyymmddThhmmss" in the
+// appointment's zone) when one is given. Throws FieldError for an unknown appointment or
+// occurrence.
+void CancelAppointment(StateData& data, const std::string& invId, const std::string& occurrence);
+
 // Adds the item, or changes the one with the request's id (a JSON merge patch of it).
 nlohmann::json PutAppointment(StateData& data, const nlohmann::json& request);
 nlohmann::json PutFolder(StateData& data, const nlohmann::json& request);

@@ -8,6 +8,7 @@
 #include "Notifications.h"
 #include "Scenario.h"
 #include "Script.h"
+#include "Submissions.h"
 
 namespace tovela::fakeserver {
 
@@ -16,6 +17,7 @@ struct StateData {
     Script script;
     std::map<std::string, std::string> sessionByToken;  // issued auth token → session id
     std::map<std::string, SessionFeed> feeds;           // session id → its notifications
+    Submissions submissions;   // messages sent, drafts and briefcase documents
     unsigned long issued = 0;  // tokens and sessions numbered from here; survives a reset
 };
 

@@ -7,6 +7,10 @@
 
 #include "ClientRequest.h"
 #include "EnvelopeWriter.h"
+#include "JsonFields.h"
+#include "MailboxChanges.h"
+#include "SubmissionReader.h"
+#include "SubmissionResponder.h"
 
 namespace tovela::fakeserver {
 
@@ -42,10 +46,17 @@ std::string NewAuthToken(StateData& state) {
     return token;
 }
 
-// The answers to the batch's other operations, wrapped as the request was.
-std::string Body(const StateData& state, const ClientRequest& request, const std::string& auth) {
+// The answers to the batch's other operations, wrapped as the request was. The send, draft
+// and briefcase operations take their answers from `submitted`, in order.
+std::string Body(const StateData& state, const ClientRequest& request, const std::string& auth,
+                 const std::vector<std::string>& submitted = {}) {
     std::string inner;
+    std::size_t next = 0;
     for (const Operation& op : request.operations) {
+        if (IsSubmission(op.name) && next < submitted.size()) {
+            inner += submitted[next++];
+            continue;
+        }
         inner += op.name == "AuthRequest" ? auth : OperationResponse(state.scenario, op);
     }
     if (!request.batch) return inner;
@@ -73,7 +84,17 @@ Reply AnswerLogin(StateData& state, const ClientRequest& request) {
     return Soap(Envelope(ContextHeader(state.scenario, session, true), Body(state, request, auth)));
 }
 
-Reply AnswerSession(StateData& state, const ClientRequest& request) {
+// The `d` of the first <inst> after the operation's start tag: the occurrence meant.
+std::string OccurrenceOf(const std::string& envelope, const Operation& operation) {
+    const std::size_t at = envelope.find(operation.startTag);
+    const std::size_t end = envelope.find("</" + operation.name, at);
+    const std::size_t inst = envelope.find("<inst ", at);
+    if (at == std::string::npos || inst == std::string::npos || inst > end) return {};
+    const std::size_t close = envelope.find('>', inst);
+    return OperationAttribute({"inst", "", envelope.substr(inst, close - inst + 1)}, "d");
+}
+
+Reply AnswerSession(StateData& state, const ClientRequest& request, const std::string& envelope) {
     const auto found = state.sessionByToken.find(request.authToken);
     if (request.authToken.empty() || found == state.sessionByToken.end()) {
         return Fault("no valid authtoken present", "service.AUTH_REQUIRED");
@@ -91,12 +112,24 @@ Reply AnswerSession(StateData& state, const ClientRequest& request) {
         state.feeds.erase(found->second);
         found->second = NewSessionId(state);
     }
+    for (const Operation& op : request.operations) {
+        if (op.name != "CancelAppointmentRequest") continue;
+        try {
+            CancelAppointment(state, OperationAttribute(op, "id"), OccurrenceOf(envelope, op));
+        } catch (const FieldError& error) {
+            return Fault(error.what(), "mail.NO_SUCH_APPT");
+        }
+    }
+    const SubmissionAnswers submitted = AnswerSubmissions(state, request, envelope);
+    if (submitted.envelopeFault) {
+        return Fault(submitted.envelopeFault->text, submitted.envelopeFault->code);
+    }
     SessionFeed& feed = state.feeds[found->second];
     const bool firstBatch = std::exchange(feed.refreshDue, false);
     const bool scripted = std::exchange(state.script.refresh, false);
     const std::string header =
         ContextHeader(state.scenario, found->second, firstBatch || scripted, TakeNotifyBlock(feed));
-    return Soap(Envelope(header, Body(state, request, "")));
+    return Soap(Envelope(header, Body(state, request, "", submitted.answers)));
 }
 
 }  // namespace
@@ -125,7 +158,7 @@ Reply AnswerSoapPost(StateData& state, const std::string& envelope) {
         return Fault(fault.text, fault.code);
     }
     const ClientRequest request = ReadClientRequest(envelope);
-    return request.isLogin ? AnswerLogin(state, request) : AnswerSession(state, request);
+    return request.isLogin ? AnswerLogin(state, request) : AnswerSession(state, request, envelope);
 }
 
 }  // namespace tovela::fakeserver

@@ -21,6 +21,8 @@
 #include "ServerState.h"
 #include "ServiceRoutes.h"
 #include "StopSignal.h"
+#include "UploadLookup.h"
+#include "UploadService.h"
 
 namespace fs = std::filesystem;
 using namespace tovela::fakeserver;
@@ -140,7 +142,12 @@ int main(int argc, char** argv) {
     httplib::Server server;
     // Short keep-alive: an idle client connection would otherwise hold up the shutdown.
     server.set_keep_alive_timeout(1);
+    UploadStore uploads;
+    // Messages and briefcase documents name the uploads they carry.
+    ConnectUploadStore(&uploads);
+    AddUploadAdminRoutes(server, uploads);
     AddAdminRoutes(server, state, log, [] { kill(getpid(), SIGTERM); });
+    AddUploadRoutes(server, state, log, stop, uploads);
     AddServiceRoutes(server, state, log, stop);
 
     const int port = options.port == 0
