@@ -30,13 +30,17 @@ std::string DecodeCommandLine(const std::optional<std::string>& text) {
     return Base64Decode(*text).value_or(std::string());
 }
 
-// Clears the shared busy flag however the handler leaves.
+// Marks the shared busy flag while a handler runs, however it leaves; a request handled
+// inside another one leaves it set for the outer one.
 class BusyScope {
 public:
-    BusyScope() { TrayIcon::bEnProceso = true; }
-    ~BusyScope() { TrayIcon::bEnProceso = false; }
+    BusyScope() : previous_(TrayIcon::bEnProceso) { TrayIcon::bEnProceso = true; }
+    ~BusyScope() { TrayIcon::bEnProceso = previous_; }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool previous_;
 };
 
 struct BalloonText {
@@ -130,8 +134,12 @@ void TrayIcon::IconReset(std::uintptr_t hIcon) {
 }
 
 void TrayIcon::UpdateIconTip() {
+    SetTip(TooltipText());
+}
+
+void TrayIcon::SetTip(const std::string& tip) {
     data_.uFlags = NIF_TIP;
-    data_.szTip = LeftUtf16(TooltipText(), kTipUnits);
+    data_.szTip = LeftUtf16(tip, kTipUnits);
     Send(NotifyIconMessage::Modify);
 }
 
@@ -152,14 +160,14 @@ std::intptr_t TrayIcon::OnCopyData(std::uint32_t kind, const std::optional<std::
         case RequestKind::Abre:
             events_.OnAbreTovela(DecodeCommandLine(text));
             break;
+        // Also while another one is handled: the form keeps what arrives and submits it
+        // after the one under way, so nothing handed over is lost.
         case RequestKind::Upload: {
-            if (bEnProceso) break;
             BusyScope busy;
             events_.OnUploadFile(DecodeCommandLine(text));
             break;
         }
         case RequestKind::Mapi: {
-            if (bEnProceso) break;
             BusyScope busy;
             events_.OnMapiMensaje(text.value_or(std::string()));
             break;

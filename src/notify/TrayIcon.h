@@ -46,6 +46,8 @@ public:
     // Back to the quiet picture with the standard tip and no balloon.
     void IconReset(std::uintptr_t hIcon);
     void UpdateIconTip();
+    // Only the tip changes (the progress of an upload, and what it was before).
+    void SetTip(const std::string& tip);
     void Delete();
 
     bool IconShown() const { return shown_; }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/FormWindow.h"
+#include "session/Appointment.h"
 
 namespace tovela {
 
@@ -10,6 +15,24 @@ struct MenuEntry {
     bool checked = false;
     bool enabled = true;
     bool visible = true;
+};
+
+// What picking an entry asks for; the values are what the pop-up menu returns.
+enum class MenuCommand : int {
+    None = 0,
+    mnuPopAbrirTovela,
+    mnuPopComprobar,
+    mnuPopConf,
+    mnuPopWinSetupMailtoHandler,
+    mnuPopWinSetupAutoRun,
+    mnuPopAbout,
+    mnuPopSalir,
+    mnuCalCaption,
+    mnuCalWhen,
+    mnuCalAbrirTovela,
+    mnuCalEliminar,
+    mnuCalTerminada,
+    mnuCalNotificar,
 };
 
 // The tray menu and the calendar menu. Captions start as the design texts; the interface
@@ -34,5 +57,16 @@ struct TrayMenus {
     MenuEntry mnuCalTerminada{.caption = "Terminada", .visible = false};
     MenuEntry mnuCalNotificar{.caption = "Notificar esta cita"};
 };
+
+// Before the tray menu opens: checking and opening webmail need a session.
+void PrepareTrayMenu(TrayMenus& menus, bool hasSession);
+
+// Before the calendar menu opens for `appointment` (local seconds `now`): what it offers
+// depends on who organises it and when it starts; its title and time head the menu.
+void PrepareCalendarMenu(TrayMenus& menus, const Appointment& appointment, std::int64_t now);
+
+// The menus as they pop up, in their order, with their separators and the default entry.
+std::vector<MenuItem> TrayMenuItems(const TrayMenus& menus);
+std::vector<MenuItem> CalendarMenuItems(const TrayMenus& menus);
 
 }  // namespace tovela
