@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target tovela_bench
+cmake --build --preset linux --target tovela_bench tovela_fake_server
 build/linux/bench/tovela_bench "$@"

@@ -2,8 +2,10 @@
 # The program's main job, against the bundled fake server: it probes the server, logs in and
 # keeps polling, while a second start hands it a mailto: link the way a browser would.
 # Everything runs in a scratch profile with tracing on. Ctrl+C ends it (when run in a terminal).
+# `demo.sh windows` shows the Windows program under Wine instead (scripts/demo-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = windows ]; then exec bash scripts/demo-windows.sh; fi
 
 bash scripts/install-deps.sh
 cmake --preset linux >/dev/null

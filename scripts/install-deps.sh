@@ -6,10 +6,16 @@ packages=(
   cmake ninja-build g++ pkg-config python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libxml2-dev libcurl4-openssl-dev libboost1.81-dev
-  libcpp-httplib-dev nlohmann-json3-dev libssl-dev
-  g++-mingw-w64-x86-64-posix
-  wine wine64 xvfb fonts-ipafont-gothic
+  libcpp-httplib-dev nlohmann-json3-dev libssl-dev zlib1g-dev libz-mingw-w64-dev
+  zip unzip curl
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine wine64 wine32:i386 xvfb fonts-ipafont-gothic nsis
 )
+
+# The 32-bit companion mail library is tested under 32-bit Wine (about a minute more).
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,8 +23,6 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -3,7 +3,8 @@
 # Wine: in a throw-away prefix, on a virtual X display of their own (the mailbox window
 # needs a display driver), with the fake server on the loopback address for the HTTP
 # tests. Then the end-to-end run: the program in a Wine virtual desktop of a second fresh
-# prefix against the fake server (tests/wine/; its screenshot and logs are left in
+# prefix against the fake server, then a person's use of it (settings window, tray menu,
+# webmail, reminders) in a third (tests/wine/; screenshots and logs are left in
 # build/windows/e2e/). Every wait is bounded, so a hung Wine fails the run instead of
 # stopping it.
 set -euo pipefail
@@ -13,7 +14,8 @@ bash scripts/install-deps.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-echo "Windows build: $(ls build/windows/src/TovelaNotifier.exe build/windows/TovelaNotifier-*-win64.zip)"
+echo "Windows build: $(ls build/windows/src/TovelaNotifier.exe build/windows/TovelaNotifier-*-win64.zip build/windows/TovelaNotifier-*-setup.exe)"
+echo "Companion library: $(ls build/windows/companion/tnmapi32.dll build/windows/companion/x86/tnmapi32.dll)"
 # The fake server and the end-to-end driver are Linux programs.
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target tovela_fake_server tovela_wine_e2e
@@ -26,7 +28,8 @@ xvfb_pid="" server_pid=""
 cleanup() {
   # The prefixes' wineservers and desktop processes outlive the tests; end them before the
   # display they are connected to.
-  for prefix in "$work/prefix" "$work/e2e-prefix"; do
+  for prefix in "$work/prefix" "$work/e2e-prefix" "$work/tray-prefix" "$work/integration/prefix" \
+                "$work/installer/prefix"; do
     [ -d "$prefix" ] && WINEPREFIX="$prefix" timeout 30 wineserver -k >/dev/null 2>&1 || true
   done
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
@@ -54,8 +57,19 @@ if ! timeout -k 10 300 wine wineboot -i >"$work/wineboot.log" 2>&1 ||
   exit 1
 fi
 
-# A second prefix, untouched by the suites, for the end-to-end run.
+# Prefixes untouched by the suites for the end-to-end runs.
 cp -a "$WINEPREFIX" "$work/e2e-prefix"
+cp -a "$WINEPREFIX" "$work/tray-prefix"
+# Autorun off there: the run ends the program and then looks at the desktop again, and
+# Wine's next start of the prefix would start the program anew from the Run value it
+# writes. The integration and setup tests set the option themselves.
+if ! WINEPREFIX="$work/e2e-prefix" timeout 60 wine reg add \
+       'HKCU\Software\VB and VBA Program Settings\NotificadorTovela\Settings' \
+       /v AutoRun /d 0 /f >/dev/null 2>&1 ||
+   ! WINEPREFIX="$work/e2e-prefix" timeout 60 wineserver -w; then
+  echo "Could not prepare the end-to-end prefix" >&2
+  exit 1
+fi
 
 build/linux/tools/fake-server/tovela-fake-server --port 0 --port-file "$work/server.port" \
   --scenario tools/fake-server/scenarios/demo.json --log "$work/server.log" >"$work/server.out" 2>&1 &
@@ -106,11 +120,25 @@ run_suite() {
 for suite in tovela_unit_tests tovela_backend_tests; do
   run_suite "$suite" 300 wine "build/windows/tests/$suite.exe"
 done
+# The companion mail library in both its builds, each beside its tests (the 32-bit one
+# runs on Wine's 32-bit side), with tovela-sendmail.exe beside the 64-bit one.
+run_suite tnmapi32_tests 120 wine build/windows/companion/tnmapi32_tests.exe
+run_suite tnmapi32_tests_x86 120 wine build/windows/companion/x86/tnmapi32_tests.exe
 timeout 30 wineserver -k >/dev/null 2>&1 || true
 
 WINEPREFIX="$work/e2e-prefix" TOVELA_WINDOWS_BUILD="$PWD/build/windows" \
-  run_suite end-to-end 600 build/linux/tests/tovela_wine_e2e
-echo "End-to-end screenshot and logs: build/windows/e2e/"
+  run_suite end-to-end 600 build/linux/tests/tovela_wine_e2e --gtest_filter='WineEndToEndTest.*'
+# One virtual desktop on the display at a time.
+WINEPREFIX="$work/e2e-prefix" timeout 30 wineserver -k >/dev/null 2>&1 || true
+WINEPREFIX="$work/tray-prefix" TOVELA_WINDOWS_BUILD="$PWD/build/windows" \
+  run_suite tray-and-settings 600 build/linux/tests/tovela_wine_e2e \
+  --gtest_filter='TrayAndSettingsTest.*'
+WINEPREFIX="$work/tray-prefix" timeout 30 wineserver -k >/dev/null 2>&1 || true
+# The registration and the setup program, each in a copy of the first run's prefix.
+WINEPREFIX="$work/e2e-prefix" TOVELA_WINDOWS_BUILD="$PWD/build/windows" \
+  run_suite integration-and-setup 600 build/linux/tests/tovela_wine_e2e \
+  --gtest_filter='IntegrationWineTest.*:InstallerWineTest.*'
+echo "End-to-end screenshots and logs: build/windows/e2e/"
 
 for problem in "${broken[@]}"; do echo "$problem" >&2; done
 echo "Wine: $passed passed, $failed failed, $skipped skipped"

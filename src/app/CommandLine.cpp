@@ -25,22 +25,34 @@ bool StartsWithSettingsSwitch(std::string_view commandLine) {
     return AsciiLower(LeftUtf16(commandLine, 9)) == "/settings";
 }
 
+// Files for an upload: Windows paths (any backslash), the briefcase switch, or a Linux
+// path ("/home/taro/a.pdf", quoted when it holds blanks), which a Windows command line
+// never starts with.
+bool IsFileList(std::string_view commandLine) {
+    if (commandLine.find('\\') != std::string_view::npos) return true;
+    if (AsciiLower(LeftUtf16(commandLine, 10)) == "/briefcase") return true;
+    std::string_view first = commandLine;
+    if (!first.empty() && first.front() == '"') first.remove_prefix(1);
+    first = first.substr(0, first.find_first_of(" \""));
+    return first.size() > 1 && first.front() == '/' && first.find('/', 1) != std::string_view::npos;
+}
+
 }  // namespace
 
 ForwardedRequest BuildForwardedRequest(std::string_view commandLine, DebugLog& log) {
     ForwardedRequest request;
     if (commandLine.empty()) return request;
 
-    const bool hasBackslash = commandLine.find('\\') != std::string_view::npos;
+    const bool files = IsFileList(commandLine);
     std::string text = ReplaceAll(std::string(commandLine), "mailto:", "");
     text = ReplaceAll(std::move(text), "?", "&");
     // Quotes protect blanks in file paths; a mailto: link or a switch does not need them.
-    if (!hasBackslash) text = ReplaceAll(std::move(text), "\"", "");
+    if (!files) text = ReplaceAll(std::move(text), "\"", "");
 
     request.payload = Base64Encode(text);
     log.Write("Commandline: " + *request.payload);
 
-    if (hasBackslash) {
+    if (files) {
         request.kind = RequestKind::Upload;
     } else if (StartsWithSettingsSwitch(commandLine)) {
         request.kind = RequestKind::Settings;

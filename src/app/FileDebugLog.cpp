@@ -11,24 +11,60 @@ namespace {
 
 constexpr std::string_view kMask = "********";
 
+// Both maskings copy the text once, whatever its length: a long response line must not
+// cost time in the square of its size.
 void MaskAll(std::string& text, const std::string& secret) {
-    if (secret.empty()) return;
+    if (secret.empty() || text.find(secret) == std::string::npos) return;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
     for (std::size_t pos = text.find(secret); pos != std::string::npos;
-         pos = text.find(secret, pos + kMask.size())) {
-        text.replace(pos, secret.size(), kMask);
+         pos = text.find(secret, from)) {
+        out.append(text, from, pos - from);
+        out.append(kMask);
+        from = pos + secret.size();
     }
+    out.append(text, from, std::string::npos);
+    text = std::move(out);
 }
 
 void MaskPasswordElements(std::string& xml) {
     constexpr std::string_view open = "<password>";
     constexpr std::string_view close = "</password>";
-    for (std::size_t pos = xml.find(open); pos != std::string::npos; pos = xml.find(open, pos)) {
-        std::size_t start = pos + open.size();
+    if (xml.find(open) == std::string::npos) return;
+    std::string out;
+    out.reserve(xml.size());
+    std::size_t from = 0;
+    for (std::size_t pos = xml.find(open); pos != std::string::npos; pos = xml.find(open, from)) {
+        const std::size_t start = pos + open.size();
         std::size_t end = xml.find(close, start);
         if (end == std::string::npos) end = xml.size();
-        xml.replace(start, end - start, kMask);
-        pos = start + kMask.size();
+        out.append(xml, from, start - from);
+        out.append(kMask);
+        from = end;
     }
+    out.append(xml, from, std::string::npos);
+    xml = std::move(out);
+}
+
+// One entry is one line: line breaks and other control bytes that came from elsewhere (a
+// second start, another program's message) are written as escapes, so they cannot make
+// lines of their own.
+std::string OneLine(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out.push_back(c);
+            continue;
+        }
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        out += "\\x";
+        out.push_back(kHex[byte >> 4]);
+        out.push_back(kHex[byte & 0x0F]);
+    }
+    return out;
 }
 
 // Lines that carry a whole envelope or command line as Base64 after a fixed head.
@@ -62,12 +98,20 @@ std::string FileDebugLog::Redact(std::string_view line) const {
         }
     }
     MaskAll(out, secret);
-    return out;
+    return OneLine(out);
 }
 
 void FileDebugLog::Write(std::string_view line) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file_, ec)) return;
+    if (!restricted_) {
+        // Lines carry whole server exchanges: keep them from other users of the machine,
+        // however the file was made.
+        std::filesystem::permissions(
+            file_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+            std::filesystem::perm_options::replace, ec);
+        restricted_ = true;
+    }
     std::ofstream out(file_, std::ios::app | std::ios::binary);
     if (!out) return;
     out << Redact(line) << '\n';

@@ -27,6 +27,7 @@ public:
 private:
     std::filesystem::path file_;
     std::function<std::string()> currentPassword_;
+    bool restricted_ = false;
 };
 
 }  // namespace tovela

@@ -10,7 +10,7 @@ constexpr int kFallbackAttempts = 100;
 }  // namespace
 
 void PollTimer::Start(std::int32_t nSeconds) {
-    if (nSeconds < 1) return;
+    if (nSeconds < 1 || retired_) return;
     const auto milliseconds = static_cast<std::uint32_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(nSeconds) * 1000, 0xFFFFFFFF));
     std::uint32_t id = timers_.SetTimer(kTimerId, milliseconds, onExpiry_);

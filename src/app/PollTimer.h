@@ -18,6 +18,12 @@ public:
     void Start(std::int32_t nSeconds);
     // StopPollTimer
     void Stop();
+    // Stops it for good: the program is ending, and a check that was still waiting for the
+    // server (a message box of it open at the end of the session) must not start it again.
+    void Retire() {
+        Stop();
+        retired_ = true;
+    }
 
     bool bTimerActivo() const { return bTimerActivo_; }
     std::uint32_t lTimerId() const { return lTimerId_; }
@@ -30,6 +36,7 @@ private:
     std::function<void()> onExpiry_;
     std::uint32_t lTimerId_ = 0;
     bool bTimerActivo_ = false;
+    bool retired_ = false;
 };
 
 }  // namespace tovela

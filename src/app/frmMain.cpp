@@ -6,8 +6,10 @@
 #include "app/FileDebugLog.h"
 #include "app/LocalTime.h"
 #include "app/Version.h"
+#include "integration/WindowsIntegration.h"
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
+#include "submit/PathNames.h"
 
 namespace tovela {
 namespace {
@@ -43,12 +45,26 @@ frmMain::frmMain(Platform& platform, DebugLog* log)
       platform_(platform),
       ownLog_(log ? nullptr : MakeTraceSink(platform, sPassword)),
       log_(log ? *log : *ownLog_),
-      integration_(std::make_unique<NoSettingsIntegration>()) {
+      integration_(std::make_unique<WindowsIntegration>(
+          IntegrationPorts{*platform.registry, *platform.shellEnvironment, *platform.shellLinks,
+                           *platform.system, platform.desktop->ProgramFolder()},
+          menus, log_,
+          IntegrationHooks{[this](const std::string& text, int style, const std::string& title) {
+                               ShowMessage(text, style, title);
+                           },
+                           [this](const std::string& text) { alerts_.IconAdd(text, 0); },
+                           [this]() -> std::optional<bool> {
+                               if (session.sAuthToken.empty()) return std::nullopt;
+                               return account.bBriefcaseEnabled;
+                           }})) {
     settings.Model().caption = kAppTitle;
     platform_.loop->SetShutdownHandler([this] { mnuPopSalir_Click(); });
+    platform_.form->SetEvents(this);
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    platform_.form->SetEvents(nullptr);
+}
 
 bool frmMain::Form_Load(const std::string& commandLine) {
     log_.Write("///// Start: " + DateTimeText(LocalNow(*platform_.clock, *platform_.timeZone)) +
@@ -68,10 +84,19 @@ bool frmMain::Form_Load(const std::string& commandLine) {
     SaveTNSettings(0, settings, menus, *platform_.settings, log_, *integration_);
 
     CTrayIcon = std::make_unique<TrayIcon>(*platform_.windows, *platform_.notifyIcons, *this);
+    HTTP = std::make_unique<CHTTP>(
+        CHTTPServices{*platform_.files, *platform_.uploadHttp, *platform_.userEnvironment,
+                      *platform_.background, *platform_.loop, *platform_.clock, *platform_.timeZone,
+                      account},
+        *this);
+    if (const std::string folder = platform_.system->UserDataFolder(); !folder.empty()) {
+        outbox_ = std::make_unique<Outbox>(*platform_.files, JoinPath(folder, "Outbox"));
+    }
     platform_.desktop->FixTrayTooltipsZOrder();
-    // objNotify is made with the form; the upload object comes with the submission work.
+    // objNotify is made with the form.
     calendar.Reset();
     mailbox.Reset();
+    ApplyDialogFont(settings.Model());
     CTrayIcon->Iconizar(platform_.desktop->IconHandle(ProgramIcon::Main));
     loaded_ = true;
 
@@ -82,6 +107,11 @@ bool frmMain::Form_Load(const std::string& commandLine) {
         // A rejected login empties the password: the window then stays for a correction.
         if (!sPassword.empty()) settings.HideSettingsWindow();
     }
+    // Without working settings the window is what the user sees first.
+    renderable_ = true;
+    RenderSettings();
+    // What waited from an earlier run goes now, or after the login.
+    if (!session.sAuthToken.empty()) SubmitNext();
     return true;
 }
 
@@ -89,10 +119,13 @@ void frmMain::Form_Unload() {
     if (!loaded_) return;
     loaded_ = false;
     unloaded_ = true;
-    pollTimer.Stop();
+    renderable_ = false;
+    pollTimer.Retire();
     SaveTNSettings(2, settings, menus, *platform_.settings, log_, *integration_);
     CTrayIcon->Delete();
     CTrayIcon.reset();
+    // The upload object stays until the form goes: the end of the session may come while an
+    // upload it runs waits in a nested loop.
     RemoveItemIcons();
     log_.Write("\\\\\\\\\\ End: " + DateTimeText(LocalNow(*platform_.clock, *platform_.timeZone)) +
                " /////");
@@ -111,8 +144,6 @@ void frmMain::RemoveItemIcons() {
 void frmMain::TrimWorkingSet() {
     if (platform_.system->GetVersion().platformId == 2) platform_.system->EmptyWorkingSet();
 }
-
-void frmMain::AnimateWindow() {}
 
 void frmMain::ShowMessage(std::string_view text, int style, std::string_view title) {
     constexpr std::uint32_t kTopmost = 0x40000;

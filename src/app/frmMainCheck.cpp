@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "session/SendSoap.h"
 #include "session/SoapRequests.h"
+#include "settings/SettingsIntegration.h"
 
 namespace tovela {
 
@@ -43,7 +44,15 @@ bool frmMain::Comprobar(bool bPorTimer) {
         envelope = BuildSessionBatch(session, now);
     }
 
-    SoapTransport transport{*platform_.http, clock, zone, *platform_.system, log_};
+    const std::string response = PostEnvelope(envelope);
+    const bool result = !response.empty() && TakeResponse(response);
+    FinishCheck();
+    return result;
+}
+
+std::string frmMain::PostEnvelope(const std::string& envelope) {
+    SoapTransport transport{*platform_.http, *platform_.clock, *platform_.timeZone,
+                            *platform_.system, log_};
     SoapAccount soapAccount{session, settings.Model().chkSSL.value == kChecked,
                             settings.Model().txtUsuario.text, [this] {
                                 // A rejected login: the user must type the password again.
@@ -52,17 +61,14 @@ bool frmMain::Comprobar(bool bPorTimer) {
                                 settings.Model().txtPassword.changedMark = false;
                                 session.sAuthToken.clear();
                             }};
-    const std::string response = SendSoap(envelope, transport, soapAccount);
+    return SendSoap(envelope, transport, soapAccount);
+}
 
-    bool result = false;
-    if (!response.empty()) {
-        ResponseState state{session,       account,        PollInterval,
-                            RetryInterval, bFoldersLoaded, dLastResponse};
-        ResponseServices services{*platform_.xml, clock, zone, log_, *this};
-        result = ProcessResponse(response, state, services);
-    }
-    FinishCheck();
-    return result;
+bool frmMain::TakeResponse(const std::string& response) {
+    ResponseState state{session,       account,        PollInterval,
+                        RetryInterval, bFoldersLoaded, dLastResponse};
+    ResponseServices services{*platform_.xml, *platform_.clock, *platform_.timeZone, log_, *this};
+    return ProcessResponse(response, state, services);
 }
 
 void frmMain::FinishCheck() {
@@ -75,7 +81,8 @@ void frmMain::FinishCheck() {
 
 void frmMain::PollTimerProc() {
     const bool ok = Comprobar(true);
-    if (!unloaded_) pollTimer.Start(ok ? PollInterval : RetryInterval);
+    pollTimer.Start(ok ? PollInterval : RetryInterval);
+    if (ok) RetryOutbox();
 }
 
 void frmMain::ShowPollInterval(std::int32_t seconds) {
@@ -86,8 +93,9 @@ void frmMain::ResetMainIcon() {
     if (CTrayIcon) CTrayIcon->IconReset(platform_.desktop->IconHandle(ProgramIcon::Main));
 }
 
-// The SendTo shortcuts come with the desktop integration work.
-void frmMain::DeleteBriefcaseShortcut() {}
+void frmMain::DeleteBriefcaseShortcut() {
+    integration_->DeleteBriefcaseShortcut();
+}
 
 NotifyFilter frmMain::Filter() const {
     return {settings.Model().txtFilters.text, settings.Model().optWhiteList.value};

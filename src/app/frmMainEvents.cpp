@@ -7,24 +7,13 @@ namespace tovela {
 
 void frmMain::OnMouseUp(MouseButton button) {
     switch (button) {
-        case MouseButton::Left: {
+        case MouseButton::Left:
             if (settings.Model().visible) {
                 settings.ShowSettingsWindow();  // brings the open window to the front
                 return;
             }
-            if (settings.Model().txtTovelaHost.text.empty() ||
-                settings.Model().txtUsuario.text.empty() || sPassword.empty()) {
-                settings.ShowSettingsWindow();
-                return;
-            }
-            if (Comprobar(false)) {
-                pollTimer.Start(PollInterval);
-            } else {
-                settings.ShowSettingsWindow();
-                ShowMessage(session.sLastError, kStyleExclamation, "");
-            }
+            CheckFromTray(false);
             return;
-        }
         case MouseButton::Right:
             OpenTrayMenu();
             return;
@@ -46,6 +35,7 @@ void frmMain::OnBalloonClick() {
     OpenWebmail("");
 }
 void frmMain::OnAbreTovela(const std::string& sCommandLine) {
+    log_.Write("OnAbreTovela: " + sCommandLine);
     OpenWebmail(sCommandLine);
 }
 void frmMain::OnUploadFile(const std::string& sCommandLine) {
@@ -80,7 +70,7 @@ void frmMain::OnBalloonShow(Icontify& Source) {
 }
 
 void frmMain::OnAbreTovela(Icontify&, const std::string& sCommandLine) {
-    OpenWebmail(sCommandLine);
+    OnAbreTovela(sCommandLine);
 }
 void frmMain::OnUploadFile(Icontify&, const std::string& sCommandLine) {
     HandToBriefcaseUpload(sCommandLine);
@@ -92,23 +82,8 @@ void frmMain::OnSettingsShowRequest(Icontify&) {
     OnSettingsShowRequest();
 }
 
-// Until the menus, the webmail launch, the message bridge and the briefcase upload are in
-// place, these only leave a trace.
-void frmMain::OpenWebmail(const std::string& sTo) {
-    log_.Write("OnAbreTovela: " + sTo);
+void frmMain::BringToFront() {
+    platform_.desktopWindows->BringToFront(platform_.form->Handle());
 }
-void frmMain::OpenTrayMenu() {
-    log_.Write("OpenTrayMenu");
-}
-void frmMain::OpenCalendarMenu(Icontify& Source) {
-    log_.Write("OpenCalendarMenu: " + Source.sId);
-}
-void frmMain::HandToMessageBridge(const std::string& sMsgSerialized) {
-    log_.Write("OnMapiMensaje: " + sMsgSerialized);
-}
-void frmMain::HandToBriefcaseUpload(const std::string& sCommandLine) {
-    log_.Write("OnUploadFile: " + sCommandLine);
-}
-void frmMain::BringToFront() {}
 
 }  // namespace tovela

@@ -3,17 +3,28 @@
 #include <memory>
 #include <string>
 
+#include "platform/BackgroundWork.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
+#include "platform/DesktopWindows.h"
+#include "platform/FormWindow.h"
+#include "platform/FileSystem.h"
+#include "platform/HtmlEngine.h"
 #include "platform/HttpRequest.h"
 #include "platform/LocaleInfo.h"
 #include "platform/MailboxWindow.h"
 #include "platform/MessageLoop.h"
 #include "platform/NotifyIcon.h"
+#include "platform/Registry.h"
 #include "platform/SettingsStore.h"
+#include "platform/Shell.h"
+#include "platform/ShellEnvironment.h"
+#include "platform/ShellLink.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemInfo.h"
 #include "platform/TimerService.h"
+#include "platform/UploadHttp.h"
+#include "platform/UserEnvironment.h"
 #include "platform/XmlDocument.h"
 
 namespace tovela {
@@ -30,9 +41,22 @@ struct Platform {
     std::unique_ptr<WindowSystem> windows;
     std::unique_ptr<NotifyIconService> notifyIcons;
     std::unique_ptr<Desktop> desktop;
+    std::unique_ptr<FormWindow> form;
+    std::unique_ptr<Shell> shell;
+    std::unique_ptr<DesktopWindows> desktopWindows;
     std::unique_ptr<SystemInfo> system;
     std::unique_ptr<XmlFactory> xml;
     std::unique_ptr<HttpFactory> http;
+    std::unique_ptr<Registry> registry;
+    std::unique_ptr<ShellEnvironment> shellEnvironment;
+    std::unique_ptr<ShellLinkFactory> shellLinks;
+    // Uploads: the files they read, their HTTP client, the user's desktop facts and the
+    // worker threads they run on.
+    std::unique_ptr<FileSystem> files;
+    std::unique_ptr<UploadHttpFactory> uploadHttp;
+    std::unique_ptr<UserEnvironment> userEnvironment;
+    std::unique_ptr<BackgroundWork> background;
+    std::unique_ptr<HtmlEngine> html;
     // The command line after the program's name, as the program was started with it.
     std::string commandLine;
 };

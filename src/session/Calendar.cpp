@@ -59,13 +59,20 @@ Calendar::Calendar(IconFactory newIcon, CNotify* relay, LocaleInfo& locale,
       calendarIcon_(calendarIcon) {}
 
 int Calendar::FindApptIndex(std::string_view id) const {
-    for (std::size_t i = 0; i < aCalIcons.size(); ++i) {
-        if (aCalIcons[i] && aCalIcons[i]->sId == id) return static_cast<int>(i);
-    }
-    return -1;
+    const auto at = byId_.find(std::string(id));
+    return at == byId_.end() ? -1 : at->second;
+}
+
+void Calendar::ReleaseSlot(std::size_t index) {
+    auto& slot = aCalIcons[index];
+    if (!slot) return;
+    const auto at = byId_.find(slot->sId);
+    if (at != byId_.end() && at->second == static_cast<int>(index)) byId_.erase(at);
+    slot.reset();
 }
 
 void Calendar::Reset() {
+    byId_.clear();
     aCalIcons.clear();
     aCalIcons.resize(1);
 }
@@ -123,6 +130,8 @@ void Calendar::AppointmentListing(const XmlNode& root, const CalendarContext& ct
                                      : "GetApptSummariesResponse";
     const auto appts =
         SelectNodes(root, "/soap:Envelope/soap:Body/BatchResponse/" + response + "//appt");
+    iconsShown_ = 0;
+    for (const auto& record : aCalIcons) iconsShown_ += record && record->IconShown();
     for (const auto& appt : appts) {
         if (!ctx.mailbox.ItemPasses(*appt, ctx.filter)) continue;
         const Timing t = WorkOutTiming(*appt, ctx);
@@ -168,6 +177,7 @@ int Calendar::AddRecord(const XmlNode& appt, const Timing& t, const CalendarCont
     r.bModified = false;
     r.bReminderShown = false;
     r.sWhen = WhenText(locale_, r.sAllDay == "1", t.start, t.end, ctx.now);
+    byId_.emplace(r.sId, index);
     aCalIcons.push_back(std::move(icon));
     return index;
 }
@@ -176,7 +186,8 @@ int Calendar::AddRecord(const XmlNode& appt, const Timing& t, const CalendarCont
 void Calendar::Remind(Icontify& record, std::string& sReminders) {
     if (!record.bNotify && !record.bModified) return;
     const std::string title = record.sName + (record.bModified ? kChangedMark : "");
-    if (!record.bReminderShown) {
+    if (!record.bReminderShown && (record.IconShown() || iconsShown_ < kMaxReminderIcons)) {
+        if (!record.IconShown()) ++iconsShown_;
         record.Iconizar(title + "\r\nいつ: " + record.sWhen);
         record.bReminderShown = true;
     }
@@ -270,22 +281,22 @@ void Calendar::ApplyChange(Icontify& r, int index, const XmlNode& appt,
 
     // Newer servers report an appointment moved to the trash this way, without its dates.
     if (!start && !end && IsVersionAtLeast(ctx.session.sServerVersion, 6.0) && r.sFolderId == "3") {
-        aCalIcons[static_cast<std::size_t>(index)].reset();
+        ReleaseSlot(static_cast<std::size_t>(index));
     }
 }
 
 void Calendar::Release(std::string_view id) {
     const int index = FindApptIndex(id);
-    if (index >= 0) aCalIcons[static_cast<std::size_t>(index)].reset();
+    if (index >= 0) ReleaseSlot(static_cast<std::size_t>(index));
 }
 
 void Calendar::PruneAppointments(const CalendarContext& ctx) {
-    for (auto& slot : aCalIcons) {
-        if (!slot) continue;
-        const Icontify& r = *slot;
+    for (std::size_t i = 0; i < aCalIcons.size(); ++i) {
+        if (!aCalIcons[i]) continue;
+        const Icontify& r = *aCalIcons[i];
         const std::int64_t alarm = r.dAlarm != 0 ? r.dAlarm : r.dStart - ReminderSeconds(ctx);
         const bool passes = ctx.mailbox.ItemPasses(r.sTags, r.sFolderId, ctx.filter);
-        if (!passes || alarm > ctx.now || r.dEnd < ctx.now) slot.reset();
+        if (!passes || alarm > ctx.now || r.dEnd < ctx.now) ReleaseSlot(i);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "notify/CNotify.h"
@@ -40,8 +41,14 @@ public:
     Calendar(IconFactory newIcon, CNotify* relay, LocaleInfo& locale, std::uintptr_t calendarIcon);
 
     // Slot 0 is never filled; a new record goes to the end and a released one leaves its
-    // slot empty, so the index kept in each icon's Tag stays valid.
+    // slot empty, so the index kept in each icon's Tag stays valid. Records are made and
+    // released only by the calendar, which keeps them indexed by id.
     std::vector<std::unique_ptr<Icontify>> aCalIcons;
+
+    // Reminder icons shown at once at most: the notification area is no list. A reminder
+    // beyond them is still told in the reminder lines, and gets its icon on a later check
+    // once others have gone.
+    static constexpr std::size_t kMaxReminderIcons = 16;
 
     // The first record with this id, or -1.
     int FindApptIndex(std::string_view id) const;
@@ -72,6 +79,11 @@ private:
     void Remind(Icontify& record, std::string& sReminders);
     void ApplyChange(Icontify& record, int index, const XmlNode& appt, const CalendarContext& ctx);
 
+    void ReleaseSlot(std::size_t index);
+
+    std::unordered_map<std::string, int> byId_;
+    // Counted at the start of each listing; icons the listing shows are added as it goes.
+    std::size_t iconsShown_ = 0;
     IconFactory newIcon_;
     CNotify* relay_;
     LocaleInfo& locale_;

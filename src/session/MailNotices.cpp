@@ -7,6 +7,7 @@
 #include "session/LeadingNumber.h"
 #include "session/RegEx.h"
 #include "session/XmlNodes.h"
+#include "submit/Utf16.h"
 
 namespace tovela {
 namespace {
@@ -147,6 +148,39 @@ void RemoveTrailingLineBreaks(std::string& text) {
     }
 }
 
+// The window shows what fits on a screen: a burst of mail would otherwise make a box taller
+// than the screen, its OK button out of reach. The balloon and the tip have limits of
+// their own.
+std::string FitForWindow(std::string_view text) {
+    constexpr std::size_t kMaxLines = 30;
+    constexpr std::size_t kMaxLineUnits = 200;
+    std::string out;
+    std::size_t lines = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(kCrLf, start);
+        if (end == std::string_view::npos) end = text.size();
+        if (lines == kMaxLines) {
+            std::size_t rest = 1;  // this line, and one more after each line break
+            for (std::size_t at = text.find(kCrLf, end); at != std::string_view::npos;
+                 at = text.find(kCrLf, at + 2)) {
+                ++rest;
+            }
+            return out + kCrLf + "…他 " + std::to_string(rest) + " 行";
+        }
+        const std::string_view line = text.substr(start, end - start);
+        if (lines > 0) out += kCrLf;
+        if (Utf16Length(line) > kMaxLineUnits) {
+            out += LeftUtf16(line, kMaxLineUnits) + "…";
+        } else {
+            out += line;
+        }
+        ++lines;
+        start = end + 2;
+    }
+    return out;
+}
+
 void SoundAndWindow(const std::string& text, AlertOptions options, MailAlerts& alerts) {
     if (options.sound) {
         if (alerts.UnreadSoundExists()) {
@@ -155,7 +189,7 @@ void SoundAndWindow(const std::string& text, AlertOptions options, MailAlerts& a
             alerts.Beep();
         }
     }
-    if (options.window) alerts.ShowMessage(text, kMessageInformation, "");
+    if (options.window) alerts.ShowMessage(FitForWindow(text), kMessageInformation, "");
 }
 
 }  // namespace

@@ -211,7 +211,9 @@ void ResponseReader::Signature() {
 
 void ResponseReader::PollIntervalPreference() {
     const std::string path = PrefPath("tovelaPrefMailPollingInterval");
-    if (Exists(path)) state_.PollInterval = PollIntervalFromPreference(Text(path));
+    // Without the preference the server's default applies: the 3 seconds a fault or a new
+    // session asked for must not stay for good.
+    state_.PollInterval = Exists(path) ? PollIntervalFromPreference(Text(path)) : 0;
     std::int32_t& interval = state_.PollInterval;
     if (interval < 1) {
         interval = 300;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "app/LocalTime.h"
 #include "submit/TextEncodings.h"
@@ -32,7 +34,40 @@ std::string TransportFailed(const std::string& url, const HttpError& error, Syst
     }
 }
 
+// The inside of each element written with `tag` (its own markup included) within `text`.
+// Markup cannot come from values: those are escaped, so "<" in a subject arrives as "&lt;".
+std::vector<std::string_view> Elements(std::string_view text, std::string_view tag) {
+    std::vector<std::string_view> found;
+    const std::string open = "<" + std::string(tag);
+    const std::string close = "</" + std::string(tag) + ">";
+    for (std::size_t at = text.find(open); at != std::string_view::npos;
+         at = text.find(open, at + 1)) {
+        const std::size_t next = at + open.size();
+        if (next >= text.size()) break;
+        const char c = text[next];
+        if (c != '>' && c != '/' && c != ' ' && c != '\t' && c != '\r' && c != '\n') continue;
+        const std::size_t end = text.find(close, next);
+        found.push_back(
+            text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+    }
+    return found;
+}
+
 }  // namespace
+
+bool IsRejectedLogin(std::string_view response) {
+    // Only the server's own fault says so: the same word in a subject, an appointment or a
+    // signature elsewhere in the answer is mail, not a refusal.
+    for (std::string_view fault : Elements(response, "soap:Fault")) {
+        for (std::string_view part :
+             {std::string_view("soap:Code"), std::string_view("soap:Detail")}) {
+            for (std::string_view element : Elements(fault, part)) {
+                if (element.find("AUTH_FAILED") != std::string_view::npos) return true;
+            }
+        }
+    }
+    return false;
+}
 
 std::string SendSoap(const std::string& envelope, SoapTransport& transport, SoapAccount& account) {
     SessionContext& session = account.session;
@@ -76,7 +111,7 @@ std::string SendSoap(const std::string& envelope, SoapTransport& transport, Soap
         }
         return {};
     }
-    if (response.find("AUTH_FAILED") != std::string::npos) {
+    if (IsRejectedLogin(response)) {
         session.sLastError = "ユーザー名またはパスワードが正しくありません。" + account.userName;
         // No login goes out again until the user types a password.
         session.sAuthToken.clear();

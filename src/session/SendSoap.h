@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/DebugLog.h"
 #include "platform/Clock.h"
@@ -28,6 +29,9 @@ struct SoapAccount {
     std::string userName;
     std::function<void()> onLoginRejected;
 };
+
+// True when the answer is a SOAP fault whose code or detail says the login was refused.
+bool IsRejectedLogin(std::string_view response);
 
 // Posts one envelope to the server's SOAP endpoint, probing the endpoint with OPTIONS first
 // until a probe has answered 200. Gives back the response when it is a SOAP envelope that

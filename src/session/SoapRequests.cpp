@@ -83,7 +83,7 @@ std::string BuildLoginBatch(std::string_view userName, std::string_view password
         .Line("  <Body>")
         .Line("  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">")
         .Line("    <AuthRequest xmlns=\"urn:tovelaAccount\">")
-        .Line("      <account by=\"name\">" + std::string(userName) + "</account>")
+        .Line("      <account by=\"name\">" + XmlEscape(userName) + "</account>")
         .Line("      <password>" + XmlEscape(password) + "</password>")
         .Line("      <prefs>");
     for (const char* pref :
@@ -105,7 +105,7 @@ std::string BuildLoginBatch(std::string_view userName, std::string_view password
     return std::move(w).Finish();
 }
 
-std::string SessionContextHeader(const SessionContext& ctx) {
+std::string SessionContextHeader(const SessionContext& ctx, bool withChangeToken) {
     std::string seq = ctx.sNotifySeq.empty() ? "" : " seq=\"" + ctx.sNotifySeq + "\"";
     return "<Header>\r\n"
            "  <context xmlns=\"urn:tovela\">\r\n"
@@ -117,11 +117,8 @@ std::string SessionContextHeader(const SessionContext& ctx) {
            ctx.sSessionTag +
            ">\r\n"
            "    <userAgent name=\"" +
-           std::string(kAppTitle) + "\" version=\"" + VersionText() +
-           "\"/>\r\n"
-           "    <change token=\"" +
-           ctx.sChangeToken +
-           "\"/>\r\n"
+           std::string(kAppTitle) + "\" version=\"" + VersionText() + "\"/>\r\n" +
+           (withChangeToken ? "    <change token=\"" + ctx.sChangeToken + "\"/>\r\n" : "") +
            "  </context>\r\n"
            "</Header>\r\n";
 }
@@ -147,6 +144,27 @@ std::string BuildSessionBatch(SessionContext& ctx, std::int64_t localNowSeconds)
         text += "    <GetApptSummariesRequest xmlns=\"urn:tovelaMail\" s=\"" + start + "\" e=\"" +
                 end + "\" id=\"0\"/>\r\n";
     }
+    text += "  </BatchRequest>\r\n";
+    text += "</Body>\r\n";
+    text += "</Envelope>";
+    return text;
+}
+
+std::string BuildCancelAppointmentRequest(const SessionContext& ctx, std::string_view sInvId,
+                                          std::string_view occurrence) {
+    std::string text = std::string("<Envelope xmlns=\"") + kSoapEnvelopeNamespace + "\">\r\n";
+    text += SessionContextHeader(ctx, false);
+    text += "<Body>\r\n";
+    text += "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">\r\n";
+    text += "   <CancelAppointmentRequest xmlns=\"urn:tovelaMail\" id=\"";
+    text += sInvId;
+    text += "\" comp=\"0\">\r\n";
+    if (!occurrence.empty()) {
+        text += "    <inst d=\"";
+        text += occurrence;
+        text += "\"/>\r\n";
+    }
+    text += "   </CancelAppointmentRequest>\r\n";
     text += "  </BatchRequest>\r\n";
     text += "</Body>\r\n";
     text += "</Envelope>";

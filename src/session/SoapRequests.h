@@ -23,7 +23,13 @@ std::string BuildLoginBatch(std::string_view userName, std::string_view password
 // ctx.sSessionTag. `localNowSeconds` is now on the local wall clock, in local seconds.
 std::string BuildSessionBatch(SessionContext& ctx, std::int64_t localNowSeconds);
 
-// The context header lines shared by every request made while a session runs.
-std::string SessionContextHeader(const SessionContext& ctx);
+// The context header lines shared by every request made while a session runs; the
+// appointment cancellation goes without the change token.
+std::string SessionContextHeader(const SessionContext& ctx, bool withChangeToken = true);
+
+// Takes an appointment out of the calendar: the whole appointment, or with `occurrence`
+// ("yyyymmddThhnnss", local time) one occurrence of a recurring one.
+std::string BuildCancelAppointmentRequest(const SessionContext& ctx, std::string_view sInvId,
+                                          std::string_view occurrence);
 
 }  // namespace tovela

@@ -42,4 +42,10 @@ void TranslateControls(SettingsWindowModel& window, TrayMenus& menus, DebugLog& 
     menus.mnuCalNotificar.caption = "この予約をリマインドする";
 }
 
+void ApplyDialogFont(SettingsWindowModel& window) {
+    constexpr int kShiftJisCharset = 128;
+    window.fontName = "MS Shell Dlg";
+    window.fontCharset = kShiftJisCharset;
+}
+
 }  // namespace tovela

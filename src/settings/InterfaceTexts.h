@@ -2,7 +2,7 @@
 
 #include "app/DebugLog.h"
 #include "notify/TrayMenus.h"
-#include "settings/SettingsWindowModel.h"
+#include "platform/SettingsWindowModel.h"
 
 namespace tovela {
 
@@ -10,5 +10,8 @@ namespace tovela {
 // interface texts. Texts not set here (webmail login, the calendar menu's labels) keep
 // their design or run-time texts.
 void TranslateControls(SettingsWindowModel& window, TrayMenus& menus, DebugLog& log);
+
+// The dialog font with the Japanese character set, for every control of the window.
+void ApplyDialogFont(SettingsWindowModel& window);
 
 }  // namespace tovela

@@ -10,6 +10,10 @@ namespace {
 constexpr std::string_view kPlainPrefix = "text:";
 constexpr int kScrambledBase = 36;
 constexpr int kRareCharacters = 10;
+// The conversion takes time in the square of the length: no real password comes near these,
+// and a value beyond them is kept or read without it.
+constexpr std::size_t kMaxPasswordToScramble = 256;
+constexpr std::size_t kMaxScrambledDigits = 512;
 
 // Built from fixed pieces; see the header before touching any of them.
 constexpr std::string_view kAlphabet =
@@ -84,6 +88,8 @@ std::string UnscramblePassword(std::string_view text, const CheckBox& chkWebmail
 }
 
 std::string StoredPasswordForm(std::string_view password, const CheckBox& chkWebmailLogin) {
+    if (password.size() > kMaxPasswordToScramble)
+        return std::string(kPlainPrefix) + std::string(password);
     std::string scrambled = ScramblePassword(password, chkWebmailLogin);
     if (IsScrambledForm(scrambled) && UnscramblePassword(scrambled, chkWebmailLogin) == password) {
         return scrambled;
@@ -97,7 +103,7 @@ std::string PasswordFromStoredForm(std::string_view stored, const CheckBox& chkW
     if (stored.starts_with(kPlainPrefix)) return std::string(stored.substr(kPlainPrefix.size()));
     // Anything but base-36 digits was not written by this program; an error text from the
     // conversion must not become a password sent to the server.
-    if (!IsScrambledForm(stored)) return {};
+    if (!IsScrambledForm(stored) || stored.size() > kMaxScrambledDigits) return {};
     return UnscramblePassword(stored, chkWebmailLogin);
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/SettingsWindowModel.h"
+#include "platform/SettingsWindowModel.h"
 
 namespace tovela {
 

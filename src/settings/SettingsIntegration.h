@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "notify/TrayMenus.h"
 
 namespace tovela {
@@ -18,6 +20,12 @@ public:
     virtual void SyncMailHandlerMark(TrayMenus& menus) = 0;
     virtual void UpdateShortcuts(int mode) = 0;
     virtual void RawSaveRegistry(int mode) = 0;
+    // Whether the system takes the program for the default mail client (the mail item's mark).
+    virtual bool IsDefaultMailClient() { return false; }
+    // Deletes the briefcase shortcut, for an account that may not use the briefcase.
+    virtual void DeleteBriefcaseShortcut() {}
+    // The Send To menu's folder with a trailing separator; empty before the first save.
+    virtual std::string SendToFolder() { return {}; }
 };
 
 // Until the integration exists, and for tests that only care about the stored values.

@@ -87,6 +87,7 @@ bool SettingsWindow::SetText(ControlId id, std::string_view text) {
         default:
             break;
     }
+    host_.ModelChanged();
     return true;
 }
 
@@ -108,6 +109,7 @@ bool SettingsWindow::SetCheck(ControlId id, int value) {
         default:
             break;
     }
+    host_.ModelChanged();
     return true;
 }
 
@@ -118,17 +120,20 @@ bool SettingsWindow::SetOption(ControlId id, bool value) {
     OptionButton& other = white ? model_.optBlackList : model_.optWhiteList;
     if (!value) {
         option.value = false;
+        host_.ModelChanged();
         return true;
     }
     const bool wasSelected = option.value;
     option.value = true;
     other.value = false;
-    if (wasSelected) return true;
-    if (white) {
-        optWhiteList_Click();
-    } else {
-        optBlackList_Click();
+    if (!wasSelected) {
+        if (white) {
+            optWhiteList_Click();
+        } else {
+            optBlackList_Click();
+        }
     }
+    host_.ModelChanged();
     return true;
 }
 
@@ -140,6 +145,7 @@ bool SettingsWindow::SetFocus(ControlId id) {
     model_.focused = id;
     model_.active = id;
     SelectAllText(id);
+    host_.ModelChanged();
     return true;
 }
 
@@ -239,11 +245,13 @@ void SettingsWindow::ShowSettingsWindow() {
     model_.windowState = WindowState::Normal;
     model_.visible = true;
     SetFocus(ControlId::txtPassword);
+    host_.ModelChanged();
 }
 
 void SettingsWindow::HideSettingsWindow() {
     model_.visible = false;
     model_.windowState = WindowState::Minimized;
+    host_.ModelChanged();
 }
 
 void SettingsWindow::Form_Activate() {
@@ -274,6 +282,7 @@ void SettingsWindow::SetControlsEnabled(bool bEnabled) {
         sSavedCaption_ = m.caption;
         m.caption = sSavedCaption_ + " - " + "サーバーへのお問い合わせ...";
     }
+    host_.ModelChanged();
 }
 
 }  // namespace tovela

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/SettingsWindowModel.h"
 #include "session/SessionContext.h"
 #include "settings/SettingsWindowHost.h"
-#include "settings/SettingsWindowModel.h"
 
 namespace tovela {
 

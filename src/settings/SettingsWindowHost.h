@@ -18,6 +18,8 @@ public:
     virtual void ShowMessage(std::string_view text, int style, std::string_view title) = 0;
     virtual void AnimateWindow() = 0;
     virtual void TrimWorkingSet() = 0;
+    // Something on the window changed: what the user sees must follow.
+    virtual void ModelChanged() {}
 };
 
 }  // namespace tovela

@@ -8,11 +8,18 @@
 #include <vector>
 
 #include "fakes/FakeDesktop.h"
+#include "fakes/FakeFiles.h"
+#include "fakes/FakeFormWindow.h"
+#include "fakes/FakeRegistry.h"
 #include "fakes/FakeSettingsStore.h"
+#include "fakes/FakeShell.h"
+#include "fakes/FakeShellEnvironment.h"
 #include "fakes/FakeTray.h"
+#include "fakes/FakeUploadHttp.h"
 #include "fakes/FakeWindowSystem.h"
 #include "fakes/ScriptedHttp.h"
 #include "platform/Platform.h"
+#include "submit/FallbackHtmlEngine.h"
 
 namespace tovela::testing {
 
@@ -116,12 +123,13 @@ class FakeSystemInfo final : public SystemInfo {
 public:
     OsVersion GetVersion() override { return version; }
     void EmptyWorkingSet() override { ++trims; }
-    std::string UserDataFolder() override { return {}; }
+    std::string UserDataFolder() override { return userDataFolder; }
     std::string SystemErrorText(std::uint32_t code) override {
         return code ? "system error " + std::to_string(code) : std::string();
     }
     std::uint32_t LastError() override { return lastError; }
     std::uint32_t lastError = 0;
+    std::string userDataFolder = "C:\\Profile\\NotificadorTovela";
     OsVersion version;
     int trims = 0;
 };
@@ -143,7 +151,10 @@ public:
 
 // A whole platform of fakes, with typed access to each one.
 struct FakePlatform {
-    FakePlatform() { platform.xml = std::make_unique<NoXml>(); }
+    FakePlatform() {
+        platform.xml = std::make_unique<NoXml>();
+        shellLinks->shell = shellEnvironment;
+    }
 
     Platform platform;
     FakeMessageLoop* loop = Install<FakeMessageLoop>(platform.loop);
@@ -157,7 +168,20 @@ struct FakePlatform {
     ScriptedHttp* http = Install<ScriptedHttp>(platform.http);
     FakeTray* notifyIcons = Install<FakeTray>(platform.notifyIcons);
     FakeDesktop* desktop = Install<FakeDesktop>(platform.desktop);
+    FakeFormWindow* form = Install<FakeFormWindow>(platform.form);
+    FakeShell* shell = Install<FakeShell>(platform.shell);
+    FakeDesktopWindows* desktopWindows = Install<FakeDesktopWindows>(platform.desktopWindows);
     FakeLocaleInfo* locale = Install<FakeLocaleInfo>(platform.locale);
+    FakeRegistry* registry = Install<FakeRegistry>(platform.registry);
+    FakeShellEnvironment* shellEnvironment =
+        Install<FakeShellEnvironment>(platform.shellEnvironment);
+    FakeShellLinks* shellLinks = Install<FakeShellLinks>(platform.shellLinks);
+    FakeFileSystem* files = Install<FakeFileSystem>(platform.files);
+    FakeUploadHttp* uploadHttp = Install<FakeUploadHttp>(platform.uploadHttp);
+    FakeUserEnvironment* userEnvironment = Install<FakeUserEnvironment>(platform.userEnvironment);
+    FakeBackgroundWork* background = Install<FakeBackgroundWork>(platform.background);
+    // The portable engine answers the same everywhere.
+    FallbackHtmlEngine* html = Install<FallbackHtmlEngine>(platform.html);
 
 private:
     template <typename Fake, typename Port>

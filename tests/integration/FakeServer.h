@@ -65,6 +65,56 @@ public:
         return nlohmann::json::parse(result->body, nullptr, false);
     }
     nlohmann::json Requests() { return Admin("/admin/requests"); }
+    // The upload service's kept files and requests, and its script.
+    nlohmann::json Uploads() { return Admin("/admin/uploads"); }
+    nlohmann::json ScriptUploads(const nlohmann::json& script) {
+        return Admin("/admin/uploads/script", script);
+    }
+    // Files uploaded as the program does it, with the account's token; the ids the server
+    // gave them, in order (none when it refused).
+    std::vector<std::string> UploadFiles(
+        const std::string& token, const std::vector<std::pair<std::string, std::string>>& files) {
+        const std::string boundary = "----TovelaNotifierPostBoundary";
+        std::string body =
+            "--" + boundary +
+            "\r\nContent-Disposition: form-data; name=\"_charset_\"\r\n\r\nUTF-8\r\n";
+        int n = 0;
+        for (const auto& [name, bytes] : files) {
+            ++n;
+            body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"filename" +
+                    std::to_string(n) + "\"\r\n\r\n" + name + "\r\n";
+            body += "--" + boundary +
+                    "\r\nContent-Disposition: form-data; name=\"_attFile_\"; filename=\"" + name +
+                    "\"\r\n\r\n" + bytes + "\r\n";
+        }
+        body += "--" + boundary +
+                "\r\nContent-Disposition: form-data; name=\"requestId\"\r\n\r\n1\r\n--" + boundary +
+                "--\r\n\r\n";
+        const auto result =
+            Client().Post("/service/upload?fmt=raw", {{"Cookie", "TV_AUTH_TOKEN=" + token}}, body,
+                          "multipart/form-data; boundary=" + boundary);
+        // 200,'null','id1,id2'
+        std::vector<std::string> ids;
+        if (!result || result->status != 200) return ids;
+        const std::size_t open = result->body.rfind(",'");
+        const std::size_t close = result->body.rfind('\'');
+        if (open == std::string::npos || close <= open + 2) return ids;
+        std::string list = result->body.substr(open + 2, close - open - 2);
+        for (std::size_t at = 0; at <= list.size();) {
+            const std::size_t comma = std::min(list.find(',', at), list.size());
+            ids.push_back(list.substr(at, comma - at));
+            at = comma + 1;
+        }
+        return ids;
+    }
+
+    // What the account was sent, oldest first, and a fault for a coming submission.
+    nlohmann::json Sent() { return Admin("/admin/sent"); }
+    nlohmann::json Drafts() { return Admin("/admin/drafts"); }
+    nlohmann::json Documents() { return Admin("/admin/documents"); }
+    nlohmann::json ScriptSubmissionFault(const nlohmann::json& fault) {
+        return Admin("/admin/submission-fault", fault);
+    }
 
     // Waits until the server has recorded at least `count` requests.
     bool WaitForRequests(std::size_t count) {
@@ -191,6 +241,17 @@ inline std::string SessionEnvelope(const std::string& token, bool versionSix,
            "    <change token=\"\"/>\r\n  </context>\r\n</Header>\r\n<Body>\r\n"
            "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">\r\n" +
            query + "  </BatchRequest>\r\n</Body>\r\n</Envelope>";
+}
+
+// A session envelope carrying `operations` in its body, with the client's context header.
+inline std::string SubmissionEnvelope(const std::string& token, const std::string& operations) {
+    return "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n<Header>\r\n"
+           "  <context xmlns=\"urn:tovela\">\r\n    <authToken>" +
+           token +
+           "</authToken>\r\n    <session id=\"\"></session>\r\n"
+           "    <userAgent name=\"Tovela Notifier\" version=\"6.1.0\"/>\r\n"
+           "    <change token=\"\"/>\r\n  </context>\r\n</Header>\r\n<Body>\r\n" +
+           operations + "</Body>\r\n</Envelope>";
 }
 
 inline std::string Between(const std::string& text, const std::string& from,

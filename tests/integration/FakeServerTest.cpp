@@ -182,7 +182,7 @@ TEST(FakeServerTest, RequestLogRecordsServicePathsButNotAdmin) {
         EXPECT_FALSE(soap["time"].get<std::string>().empty());
         EXPECT_EQ(entries[1]["path"], "/service/upload");
         EXPECT_EQ(entries[1]["target"], "/service/upload?fmt=raw");
-        EXPECT_EQ(entries[1]["status"], 404);
+        EXPECT_EQ(entries[1]["status"], 401);  // the upload service, without a token
     }
 }
 

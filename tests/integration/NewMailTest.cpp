@@ -3,31 +3,12 @@
 #include <set>
 #include <sstream>
 
+#include "integration/DesktopEvents.h"
 #include "integration/FakeServer.h"
 #include "integration/ProgramRun.h"
 
 namespace tovela::testing {
 namespace {
-
-// The desktop events the program printed so far, one JSON object per line.
-std::vector<nlohmann::json> Events(const std::filesystem::path& output) {
-    std::vector<nlohmann::json> events;
-    std::istringstream lines(ReadText(output));
-    std::string line;
-    while (std::getline(lines, line)) {
-        auto event = nlohmann::json::parse(line, nullptr, false);
-        if (!event.is_discarded()) events.push_back(event);
-    }
-    return events;
-}
-
-std::optional<nlohmann::json> Balloon(const std::filesystem::path& output,
-                                      const std::string& title) {
-    for (const auto& e : Events(output)) {
-        if (e.value("event", "") == "notifyIcon" && e.value("infoTitle", "") == title) return e;
-    }
-    return std::nullopt;
-}
 
 // The real program against the fake server, watched through its desktop events.
 class NewMailTest : public ::testing::Test {

@@ -72,6 +72,12 @@ public:
         envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        // Standard input is a pipe the test writes the user's actions into.
+        int input[2] = {-1, -1};
+        if (pipe2(input, O_CLOEXEC) == 0) {
+            posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+            input_ = input[1];
+        }
         const std::string outputPath = output.empty() ? std::string("/dev/null") : output.string();
         posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(),
                                          O_WRONLY | O_CREAT | O_APPEND, 0600);
@@ -84,8 +90,10 @@ public:
             pid_ = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
+        if (input[0] >= 0) close(input[0]);
     }
     ~ProgramRun() {
+        if (input_ >= 0) close(input_);
         if (pid_ > 0 && !exitStatus_) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
@@ -99,6 +107,12 @@ public:
     }
     void Signal(int sig) {
         kill(pid_, sig);
+    }
+    // One line of what the user does (see docs/DESKTOP-EVENTS.md).
+    bool Input(const std::string& json) {
+        const std::string line = json + "\n";
+        return input_ >= 0 &&
+               write(input_, line.data(), line.size()) == static_cast<ssize_t>(line.size());
     }
 
     // The exit code once the process has ended within `limit`; nothing while it still runs.
@@ -118,6 +132,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int input_ = -1;
     std::optional<int> exitStatus_;
 };
 
@@ -133,7 +148,10 @@ public:
         env = {{"HOME", root.string()},
                {"XDG_CONFIG_HOME", (root / "config").string()},
                {"XDG_RUNTIME_DIR", (root / "run").string()},
-               {"TZ", "Asia/Tokyo"}};
+               {"TZ", "Asia/Tokyo"},
+               // Addresses the program opens stay events: no browser is started.
+               {"DISPLAY", ""},
+               {"WAYLAND_DISPLAY", ""}};
         std::ofstream(TraceFile()).close();
     }
     ~TestProfile() { std::filesystem::remove_all(root); }

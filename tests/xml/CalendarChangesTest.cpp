@@ -195,5 +195,38 @@ const PruneCase kPrunes[] = {
 INSTANTIATE_TEST_SUITE_P(Records, PruneTest, ::testing::ValuesIn(kPrunes),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// Thousands of due appointments: each found by its id whatever was released before it,
+// and only so many icons at once; the rest are told in the reminder lines and get their
+// icons as others go.
+TEST_F(CalendarFixture, ManyDueAppointmentsAreIndexedAndTheirIconsBounded) {
+    now = At(0, 10);
+    std::string appts;
+    for (int i = 0; i < 2000; ++i) {
+        appts += Appt("id=\"a" + std::to_string(i) + "\" name=\"M" + std::to_string(i) + "\"",
+                      At(0, 9, 30));
+    }
+    List(appts);
+    const auto shown = [&] {
+        std::size_t n = 0;
+        for (const auto& r : calendar.aCalIcons) n += r && r->IconShown();
+        return n;
+    };
+    EXPECT_EQ(shown(), Calendar::kMaxReminderIcons);
+    EXPECT_NE(reminders.find("M1999 "), std::string::npos);
+
+    for (int i = 0; i < 2000; i += 2) calendar.Release("a" + std::to_string(i));
+    for (int i = 0; i < 2000; ++i) {
+        const Icontify* r = Record(("a" + std::to_string(i)).c_str());
+        ASSERT_EQ(r == nullptr, i % 2 == 0) << i;
+        if (r) {
+            EXPECT_EQ(r->sName, "M" + std::to_string(i));
+        }
+    }
+    reminders.clear();
+    List(appts);  // released ones come back as new records at the end
+    EXPECT_EQ(shown(), Calendar::kMaxReminderIcons);
+    EXPECT_EQ(Record("a0")->Tag, 2001);
+}
+
 }  // namespace
 }  // namespace tovela::testing

@@ -1,46 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/frmMain.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/RecordingDebugLog.h"
+#include "xml/SessionAnswers.h"
 #include "xml/XmlEngine.h"
 
 namespace tovela {
 namespace {
 
 using testing::HttpReply;
-
-const std::string kEnvelopeHead =
-    "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\"><soap:Header>"
-    "<context xmlns=\"urn:tovela\"><session id=\"S1\">S1</session><change token=\"5\"/>"
-    "<refresh><version>8.8.15_GA</version></refresh></context></soap:Header><soap:Body>";
-
-HttpReply LoginAnswer(const std::string& poll = "120") {
-    return HttpReply(
-        200, "OK",
-        kEnvelopeHead +
-            "<BatchResponse xmlns=\"urn:tovela\"><AuthResponse xmlns=\"urn:tovelaAccount\">"
-            "<authToken>TOK</authToken><session id=\"S1\">S1</session><prefs>"
-            "<pref name=\"tovelaPrefMailPollingInterval\">" +
-            poll +
-            "</pref>"
-            "</prefs></AuthResponse></BatchResponse></soap:Body></soap:Envelope>");
-}
-
-HttpReply SessionAnswer() {
-    return HttpReply(
-        200, "OK",
-        kEnvelopeHead + "<BatchResponse xmlns=\"urn:tovela\"/></soap:Body></soap:Envelope>");
-}
-
-HttpReply Rejected() {
-    return HttpReply(
-        500, "Internal Server Error",
-        "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\"><soap:Body>"
-        "<soap:Fault><soap:Reason><soap:Text>authentication failed for demo</soap:Text>"
-        "</soap:Reason><soap:Detail><Error xmlns=\"urn:tovela\"><Code>account.AUTH_FAILED"
-        "</Code></Error></soap:Detail></soap:Fault></soap:Body></soap:Envelope>");
-}
+using testing::kEnvelopeHead;
+using testing::LoginAnswer;
+using testing::Rejected;
+using testing::SessionAnswer;
 
 // The main form on fakes with the real XML engine: the whole check cycle but the network.
 class CheckCycleTest : public ::testing::Test {
@@ -109,17 +84,80 @@ TEST_F(CheckCycleTest, TickWhileTheSettingsAreOpenOrACheckRunsSendsNothing) {
     EXPECT_EQ(http().calls.size(), calls);
 }
 
-// The end of the session can arrive while a tick waits for the server: the answer that
-// comes in afterwards must not start the timer again or leave anything in the tray.
+// The end of the session can arrive while a check waits for the server or shows a box of
+// its own: the answer that comes in afterwards must not start the timer again or leave
+// anything in the tray, whoever started the check.
 TEST_F(CheckCycleTest, ShutdownWhileACheckWaitsLeavesNothingBehind) {
+    const struct {
+        const char* name;
+        std::function<void(frmMain&, testing::FakePlatform&)> check;
+    } starters[] = {
+        {"poll timer", [](frmMain&, testing::FakePlatform& p) { p.timers->Fire(1684); }},
+        {"left click", [](frmMain& f, testing::FakePlatform&) { f.OnMouseUp(MouseButton::Left); }},
+    };
+    for (const auto& starter : starters) {
+        SCOPED_TRACE(starter.name);
+        testing::FakePlatform platform;
+        platform.platform.xml = testing::MakeXmlFactory();
+        platform.settings->Put("TovelaHost", "mail.example.com");
+        platform.settings->Put("Username", "demo");
+        platform.settings->Put("Password", "text:pw");
+        platform.http->script = {HttpReply(200, "OK"), LoginAnswer()};
+        frmMain f(platform.platform, &log);
+        ASSERT_TRUE(f.Form_Load(""));
+        ASSERT_FALSE(platform.notifyIcons->shown.empty());
+
+        HttpReply answer = SessionAnswer();
+        answer.during = [&f] { f.mnuPopSalir_Click(); };
+        platform.http->script.push_back(std::move(answer));
+        starter.check(f, platform);
+        EXPECT_TRUE(platform.timers->active.empty());
+        EXPECT_TRUE(platform.notifyIcons->shown.empty());
+        EXPECT_EQ(platform.loop->quitCalls, 1);
+    }
+}
+
+// A reminder listed by one answer stays until it ends; a change of account empties the
+// table at the next check, before anything of the new account is read.
+TEST_F(CheckCycleTest, RemindersEndWithTheirAppointmentOrTheAccount) {
+    const std::int64_t nowMs = fakes.clock->utcMs;
+    const auto listing = [](std::int64_t startMs, std::int64_t durationMs) {
+        return testing::ListingAnswer(testing::Appt("A1", startMs, durationMs));
+    };
+    const auto reminders = [this] {
+        std::size_t n = 0;
+        for (const auto& icon : form.calendar.aCalIcons) n += icon != nullptr;
+        return n;
+    };
     Load({LoginAnswer()});
-    ASSERT_FALSE(fakes.notifyIcons->shown.empty());
-    HttpReply answer = SessionAnswer();
-    answer.during = [this] { form.mnuPopSalir_Click(); };
-    Tick(std::move(answer));
-    EXPECT_TRUE(fakes.timers->active.empty());
-    EXPECT_TRUE(fakes.notifyIcons->shown.empty());
-    EXPECT_EQ(fakes.loop->quitCalls, 1);
+    Tick(listing(nowMs - 60'000, 3'600'000));  // began a minute ago, runs an hour
+    EXPECT_EQ(reminders(), 1u);
+
+    fakes.clock->utcMs += 2 * 3'600'000;  // over; the next answer does not list it
+    Tick(SessionAnswer());
+    EXPECT_EQ(reminders(), 0u);
+
+    Tick(listing(fakes.clock->utcMs - 60'000, 3'600'000));
+    ASSERT_EQ(reminders(), 1u);
+    form.settings.SetText(ControlId::txtUsuario, "other");
+    Tick(LoginAnswer());
+    EXPECT_EQ(reminders(), 0u);
+}
+
+// Unread mail in the first answer: the new-mail picture on the main icon and the chime
+// from the program's own folder; without the file the speaker beeps.
+TEST_F(CheckCycleTest, NewMailChimesWithTheWaveBesideTheProgram) {
+    fakes.settings->Put("Sonido", "1");
+    fakes.desktop->files = {"/opt/tovela/unread.wav"};
+    std::string answer = LoginAnswer().body;
+    answer.replace(answer.find("</refresh>"), 0,
+                   "<folder id=\"1\" name=\"USER_ROOT\"><folder id=\"2\" name=\"Inbox\" "
+                   "l=\"1\" u=\"1\"/></folder>");
+    Load({HttpReply(200, "OK", answer)});
+    EXPECT_EQ(fakes.desktop->sounds, (std::vector<std::string>{"/opt/tovela/unread.wav"}));
+    EXPECT_EQ(fakes.desktop->beeps, 0);
+    EXPECT_EQ(fakes.notifyIcons->calls.back().data.hIcon,
+              fakes.desktop->IconHandle(ProgramIcon::NewMail));
 }
 
 // The day of the last batch decides whether the coming day is listed again; the flag

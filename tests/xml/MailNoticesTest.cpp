@@ -276,6 +276,32 @@ TEST_F(MailNoticesTest, SoundAndWindowFollowTheBalloon) {
     }
 }
 
+// A burst of mail: the balloon gets the whole text (the tray cuts it), the window only
+// what fits on a screen and a count of the rest.
+TEST_F(MailNoticesTest, WindowShowsWhatFitsAndCountsTheRest) {
+    std::string summary;
+    for (int i = 1; i <= 40; ++i) summary += "件名: mail " + std::to_string(i) + "\r\n";
+    summary += std::string(300, 'x') + "\r\n";
+    RecordingAlerts recorded;
+    NoticeText gathered;
+    gathered.sSummary = summary;
+    gathered.nUnread = 41;
+    SummaryAndAlerts(gathered, {false, true}, recorded);
+
+    ASSERT_EQ(recorded.calls.size(), 3u);
+    EXPECT_NE(recorded.calls[0].find(std::string(300, 'x')), std::string::npos);
+    std::string expected = "ShowMessage 64 [] 未読メールがあります";
+    for (int i = 1; i <= 29; ++i) expected += "\r\n件名: mail " + std::to_string(i);
+    EXPECT_EQ(recorded.calls[2], expected + "\r\n…他 12 行");
+
+    RecordingAlerts longLine;
+    gathered.sSummary = std::string(300, 'x');
+    gathered.nUnread = 1;
+    SummaryAndAlerts(gathered, {false, true}, longLine);
+    EXPECT_EQ(longLine.calls.back(),
+              "ShowMessage 64 [] 未読メールがあります\r\n" + std::string(200, 'x') + "…");
+}
+
 TEST_F(MailNoticesTest, NothingGatheredShowsNothing) {
     options = {true, true};
     alerts.wavExists = true;

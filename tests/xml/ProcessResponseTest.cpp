@@ -214,7 +214,7 @@ class PollIntervalTest : public ProcessResponseTest,
 
 TEST_P(PollIntervalTest, ServerPreferenceBecomesSeconds) {
     const PollCase& c = GetParam();
-    PollInterval = 0;
+    PollInterval = 3;  // as a fault or a new session leaves it
     Process(Login("8.0", c.value ? Pref("tovelaPrefMailPollingInterval", c.value) : ""));
     EXPECT_EQ(PollInterval, c.seconds);
     EXPECT_TRUE(effects.Called("Poll " + std::to_string(c.seconds)));

@@ -1,12 +1,16 @@
 #include "platform/posix/IniSettingsStore.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 namespace tovela::posix {
 namespace {
@@ -76,6 +80,7 @@ std::string IniSettingsStore::DefaultConfigFolder() {
 IniSettingsStore::Entries IniSettingsStore::Parse(std::string_view content,
                                                   std::string_view section) {
     Entries entries;
+    std::unordered_map<std::string, std::size_t> positions;
     bool inSection = false;
     std::size_t start = 0;
     while (start < content.size()) {
@@ -93,14 +98,13 @@ IniSettingsStore::Entries IniSettingsStore::Parse(std::string_view content,
         if (!inSection || equals == std::string_view::npos) continue;
         std::string key(line.substr(0, equals));
         std::string value = Unescape(line.substr(equals + 1));
-        bool replaced = false;
-        for (auto& entry : entries) {
-            if (entry.first == key) {
-                entry.second = value;
-                replaced = true;
-            }
+        // A key given twice keeps its first place and its last value.
+        const auto [at, added] = positions.try_emplace(key, entries.size());
+        if (added) {
+            entries.emplace_back(std::move(key), std::move(value));
+        } else {
+            entries[at->second].second = std::move(value);
         }
-        if (!replaced) entries.emplace_back(std::move(key), std::move(value));
     }
     return entries;
 }
@@ -115,36 +119,68 @@ std::string IniSettingsStore::FilePath(std::string_view app, std::string_view se
     return folder_ + "/" + std::string(app) + "/" + std::string(section) + ".ini";
 }
 
+IniSettingsStore::Identity IniSettingsStore::IdentityOf(const std::string& path) {
+    struct stat st = {};
+    if (stat(path.c_str(), &st) != 0) return std::nullopt;
+    return std::make_tuple(st.st_dev, st.st_ino, st.st_size,
+                           static_cast<std::int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec);
+}
+
+IniSettingsStore::File& IniSettingsStore::Load(const std::string& path, std::string_view section) {
+    File& file = files_[path];
+    const Identity identity = IdentityOf(path);
+    if (identity && file.identity == identity) return file;
+    file.entries = Parse(ReadFile(path), section);
+    file.index.clear();
+    for (std::size_t i = 0; i < file.entries.size(); ++i) file.index[file.entries[i].first] = i;
+    file.identity = identity;
+    return file;
+}
+
 std::optional<std::string> IniSettingsStore::GetSetting(std::string_view app,
                                                         std::string_view section,
                                                         std::string_view key) {
-    for (const auto& [name, value] : Parse(ReadFile(FilePath(app, section)), section)) {
-        if (name == key) return value;
-    }
-    return std::nullopt;
+    const File& file = Load(FilePath(app, section), section);
+    const auto at = file.index.find(std::string(key));
+    if (at == file.index.end()) return std::nullopt;
+    return file.entries[at->second].second;
 }
 
 void IniSettingsStore::SaveSetting(std::string_view app, std::string_view section,
                                    std::string_view key, std::string_view value) {
     const std::string path = FilePath(app, section);
-    Entries entries = Parse(ReadFile(path), section);
-    bool found = false;
-    for (auto& entry : entries) {
-        if (entry.first == key) {
-            entry.second = value;
-            found = true;
-        }
+    File& file = Load(path, section);
+    Entries entries = file.entries;
+    const auto at = file.index.find(std::string(key));
+    if (at != file.index.end()) {
+        entries[at->second].second = value;
+    } else {
+        entries.emplace_back(std::string(key), std::string(value));
     }
-    if (!found) entries.emplace_back(std::string(key), std::string(value));
 
     MakeFolders(folder_ + "/" + std::string(app));
     const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << Format(entries, section);
-        if (!out.flush()) return;
+    // The file holds the password in a reversible form: only its owner may read it,
+    // whatever the umask, and also when an older copy was readable by others.
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    const std::string content = Format(entries, section);
+    bool written = fchmod(fd, 0600) == 0;
+    for (std::size_t done = 0; written && done < content.size();) {
+        const ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) done += static_cast<std::size_t>(n);
     }
-    std::rename(temporary.c_str(), path.c_str());
+    if (close(fd) != 0 || !written) {
+        unlink(temporary.c_str());
+        return;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) return;
+    // What was written is what the next read would find.
+    if (at == file.index.end()) file.index[std::string(key)] = entries.size() - 1;
+    file.entries = std::move(entries);
+    file.identity = IdentityOf(path);
 }
 
 }  // namespace tovela::posix

@@ -1,6 +1,13 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -29,8 +36,18 @@ public:
     static std::string Format(const Entries& entries, std::string_view section);
 
 private:
+    // A file as last read or written: read again only when something else changed it.
+    using Identity = std::optional<std::tuple<dev_t, ino_t, off_t, std::int64_t, long>>;
+    struct File {
+        Entries entries;
+        std::unordered_map<std::string, std::size_t> index;  // key → position in entries
+        Identity identity;
+    };
+    static Identity IdentityOf(const std::string& path);
+    File& Load(const std::string& path, std::string_view section);
     std::string FilePath(std::string_view app, std::string_view section) const;
     std::string folder_;
+    std::map<std::string, File> files_;
 };
 
 }  // namespace tovela::posix

@@ -80,6 +80,18 @@ JsonLine& JsonLine::Number(std::string_view key, std::int64_t value) {
     return *this;
 }
 
+JsonLine& JsonLine::Bool(std::string_view key, bool value) {
+    Key(key);
+    body_ += value ? "true" : "false";
+    return *this;
+}
+
+JsonLine& JsonLine::Raw(std::string_view key, std::string_view json) {
+    Key(key);
+    body_ += json;
+    return *this;
+}
+
 std::string JsonLine::str() const {
     return body_.empty() ? "{}" : body_ + "}";
 }
@@ -130,7 +142,8 @@ int JsonDesktop::DefaultAnswer(std::uint32_t style) {
 
 int JsonDesktop::MessageBox(const std::string& text, const std::string& caption,
                             std::uint32_t style) {
-    const int answer = DefaultAnswer(style);
+    const auto scripted = answers_.NextBox();
+    const int answer = scripted ? scripted->button : DefaultAnswer(style);
     WriteJsonLine(out_, JsonLine()
                             .Text("event", "messageBox")
                             .Text("text", text)

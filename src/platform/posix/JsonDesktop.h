@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -18,6 +20,9 @@ class JsonLine {
 public:
     JsonLine& Text(std::string_view key, std::string_view value);
     JsonLine& Number(std::string_view key, std::int64_t value);
+    JsonLine& Bool(std::string_view key, bool value);
+    // A value that is JSON already (a nested object or an array).
+    JsonLine& Raw(std::string_view key, std::string_view json);
     std::string str() const;
 
 private:
@@ -40,10 +45,36 @@ private:
     std::ostream& out_;
 };
 
-// Message boxes answer their default button at once; nobody is there to press it.
+// What a script said the user will answer to the next message boxes and menus; without
+// such a word a box answers its default button and a menu closes without a pick.
+class ScriptedAnswers {
+public:
+    struct BoxAnswer {
+        int button;
+        bool dontAskAgain;
+    };
+    void QueueBox(BoxAnswer answer) { boxes_.push_back(answer); }
+    void QueueMenuPick(std::string item) { menuPicks_.push_back(std::move(item)); }
+    std::optional<BoxAnswer> NextBox() { return Take(boxes_); }
+    std::optional<std::string> NextMenuPick() { return Take(menuPicks_); }
+
+private:
+    template <typename T>
+    static std::optional<T> Take(std::deque<T>& queue) {
+        if (queue.empty()) return std::nullopt;
+        T value = std::move(queue.front());
+        queue.pop_front();
+        return value;
+    }
+    std::deque<BoxAnswer> boxes_;
+    std::deque<std::string> menuPicks_;
+};
+
+// Message boxes answer what the script said, or their default button at once.
 class JsonDesktop final : public Desktop {
 public:
     explicit JsonDesktop(std::ostream& out) : out_(out) {}
+    ScriptedAnswers& Answers() { return answers_; }
     int MessageBox(const std::string& text, const std::string& caption,
                    std::uint32_t style) override;
     bool PlaySoundFile(const std::string& path) override;
@@ -58,6 +89,7 @@ public:
 
 private:
     std::ostream& out_;
+    ScriptedAnswers answers_;
 };
 
 // The user's long time format from the C library's locale data (LC_TIME).

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -129,23 +130,58 @@ bool SendMailboxRequest(const std::string& socketPath, const MailboxRequest& req
     return sent;
 }
 
+MailboxRequestReader::State MailboxRequestReader::Feed(const char* data, std::size_t size) {
+    constexpr std::size_t kHeadSize = 13;
+    while (state_ == State::Reading && size > 0) {
+        if (head_.size() < kHeadSize) {
+            const std::size_t take = std::min(size, kHeadSize - head_.size());
+            head_.append(data, take);
+            data += take;
+            size -= take;
+            if (head_.size() < kHeadSize) break;
+            if (std::memcmp(head_.data(), kMagic, sizeof kMagic) != 0) {
+                state_ = State::Malformed;
+                break;
+            }
+            request_.kind = GetU32(head_.data() + 4);
+            hasPayload_ = head_[8] != 0;
+            expected_ = GetU32(head_.data() + 9);
+            if (expected_ > kMaxMailboxPayload) {
+                state_ = State::Malformed;
+                break;
+            }
+        } else {
+            const std::size_t take = std::min<std::size_t>(size, expected_ - bytes_.size());
+            bytes_.append(data, take);
+            data += take;
+            size -= take;
+        }
+        if (head_.size() == kHeadSize && bytes_.size() == expected_) {
+            // The receiver reads a NUL-terminated text, as from lpData.
+            if (hasPayload_) request_.payload = bytes_.substr(0, bytes_.find('\0'));
+            state_ = State::Complete;
+        }
+    }
+    return state_;
+}
+
+MailboxRequest MailboxRequestReader::Take() {
+    return std::move(request_);
+}
+
 std::optional<MailboxRequest> ReadMailboxRequest(int fd, int timeoutMs) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
-    char head[13];
-    if (!ReadExactly(fd, head, sizeof head, deadline)) return std::nullopt;
-    if (std::memcmp(head, kMagic, sizeof kMagic) != 0) return std::nullopt;
-    MailboxRequest request;
-    request.kind = GetU32(head + 4);
-    const bool hasPayload = head[8] != 0;
-    const std::uint32_t size = GetU32(head + 9);
-    if (size > kMaxMailboxPayload) return std::nullopt;
-    std::string bytes(size, '\0');
-    if (size > 0 && !ReadExactly(fd, bytes.data(), size, deadline)) return std::nullopt;
-    if (hasPayload) {
-        // The receiver reads a NUL-terminated text, as from lpData.
-        request.payload = bytes.substr(0, bytes.find('\0'));
+    MailboxRequestReader reader;
+    char buffer[4096];
+    while (reader.state() == MailboxRequestReader::State::Reading) {
+        if (!WaitFor(fd, POLLIN, deadline)) return std::nullopt;
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return std::nullopt;
+        reader.Feed(buffer, static_cast<std::size_t>(n));
     }
-    return request;
+    if (reader.state() != MailboxRequestReader::State::Complete) return std::nullopt;
+    return reader.Take();
 }
 
 void WriteMailboxReply(int fd, std::int64_t result) {

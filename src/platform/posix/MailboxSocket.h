@@ -26,11 +26,31 @@ std::string InstanceLockPath();
 // Connects and sends; false when nobody listens. Waits for the reply at most `replyMs`.
 bool SendMailboxRequest(const std::string& socketPath, const MailboxRequest& request, int replyMs);
 
-// Reads one request from an accepted connection, giving up after `timeoutMs` or on
-// anything malformed or larger than the cap.
+inline constexpr std::uint32_t kMaxMailboxPayload = 16u << 20;
+
+// Takes a request in as its bytes arrive, in pieces of any size. The payload grows with
+// what really came, never to the size a sender merely claims.
+class MailboxRequestReader {
+public:
+    enum class State { Reading, Complete, Malformed };
+    // Takes in the bytes; what follows a complete request is ignored.
+    State Feed(const char* data, std::size_t size);
+    State state() const { return state_; }
+    // The request, once complete.
+    MailboxRequest Take();
+
+private:
+    State state_ = State::Reading;
+    std::string head_;
+    std::string bytes_;
+    std::uint32_t expected_ = 0;
+    MailboxRequest request_;
+    bool hasPayload_ = false;
+};
+
+// Reads one request from a connection, giving up after `timeoutMs` or on anything malformed
+// or larger than the cap.
 std::optional<MailboxRequest> ReadMailboxRequest(int fd, int timeoutMs);
 void WriteMailboxReply(int fd, std::int64_t result);
-
-inline constexpr std::uint32_t kMaxMailboxPayload = 16u << 20;
 
 }  // namespace tovela::posix

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <map>
+
 #include "platform/MailboxWindow.h"
 #include "platform/SingleInstance.h"
 #include "platform/posix/EventLoop.h"
@@ -28,9 +30,16 @@ public:
     std::unique_ptr<MailboxWindow> CreateMailboxWindow(MailboxSink& sink) override;
     void HideFromTaskList() override {}
 
+    // The sink of a live window, for input that a script sends to it as the shell would;
+    // nothing for a handle that is not (or no longer) a window.
+    MailboxSink* FindWindow(std::uintptr_t handle) const;
+    // The first window made and still alive: the main icon's.
+    std::uintptr_t FirstWindow() const;
+
 private:
     friend class PosixMailboxWindow;
     EventLoop& loop_;
+    std::map<std::uintptr_t, MailboxSink*> live_;
     bool socketServed_ = false;
     std::uintptr_t nextHandle_ = 0x1000;
 };

@@ -1,16 +1,26 @@
 #include <malloc.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 
 #include "platform/Platform.h"
+#include "platform/posix/CurlUploadHttp.h"
 #include "platform/posix/EventLoop.h"
 #include "platform/posix/Factories.h"
+#include "platform/posix/FileRegistry.h"
 #include "platform/posix/IniSettingsStore.h"
 #include "platform/posix/JsonDesktop.h"
+#include "platform/posix/JsonFormWindow.h"
+#include "platform/posix/JsonShell.h"
+#include "platform/posix/LibXmlHtmlEngine.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixInstance.h"
+#include "platform/posix/PosixShellEnvironment.h"
+#include "platform/posix/TextShellLinks.h"
+#include "platform/posix/ThreadBackgroundWork.h"
 
 namespace tovela {
 namespace {
@@ -86,9 +96,22 @@ std::string JoinArguments(int argc, char** argv) {
 std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
     auto platform = std::make_unique<Platform>();
     auto loop = std::make_unique<posix::EventLoop>();
-    platform->windows = std::make_unique<posix::PosixWindowSystem>(*loop);
+    auto windows = std::make_unique<posix::PosixWindowSystem>(*loop);
     platform->notifyIcons = std::make_unique<posix::JsonNotifyIcons>(std::cout);
-    platform->desktop = std::make_unique<posix::JsonDesktop>(std::cout);
+    auto desktop = std::make_unique<posix::JsonDesktop>(std::cout);
+    auto form = std::make_unique<posix::JsonFormWindow>(
+        std::cout, desktop->Answers(),
+        std::make_unique<posix::IniSettingsStore>(posix::IniSettingsStore::DefaultConfigFolder()));
+    // A script drives the program through standard input. A terminal is read only while the
+    // program runs in its foreground: reading it from the background would stop the program.
+    if (!isatty(STDIN_FILENO) || tcgetpgrp(STDIN_FILENO) == getpgrp()) {
+        form->ListenForInput(*loop, STDIN_FILENO, *windows);
+    }
+    platform->shell = std::make_unique<posix::JsonShell>(std::cout);
+    platform->desktopWindows = std::make_unique<posix::NoDesktopWindows>();
+    platform->form = std::move(form);
+    platform->desktop = std::move(desktop);
+    platform->windows = std::move(windows);
     platform->locale = std::make_unique<posix::PosixLocaleInfo>();
     platform->timers = std::make_unique<LoopTimers>(*loop);
     platform->loop = std::move(loop);
@@ -100,6 +123,16 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
     platform->system = std::make_unique<PosixSystemInfo>();
     platform->xml = posix::CreateXmlFactory();
     platform->http = posix::CreateHttpFactory();
+    const std::string config =
+        posix::IniSettingsStore::DefaultConfigFolder() + "/NotificadorTovela";
+    platform->registry = std::make_unique<posix::FileRegistry>(config + "/registry.reg");
+    platform->shellEnvironment = std::make_unique<posix::PosixShellEnvironment>(config + "/SendTo");
+    platform->shellLinks = std::make_unique<posix::TextShellLinks>();
+    platform->files = std::make_unique<posix::PosixFileSystem>();
+    platform->uploadHttp = posix::CreateCurlUploadHttpFactory(UploadLimits{});
+    platform->userEnvironment = std::make_unique<posix::PosixUserEnvironment>();
+    platform->background = std::make_unique<posix::ThreadBackgroundWork>();
+    platform->html = posix::CreateHtmlEngine();
     platform->commandLine = JoinArguments(argc, argv);
     return platform;
 }

@@ -16,9 +16,9 @@ Win32Form::Win32Form() {
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResourceMain));
     // A second form in the same process finds the class registered already.
     RegisterClassExW(&wc);
-    hwnd_ =
-        CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                        CW_USEDEFAULT, CW_USEDEFAULT, 480, 360, nullptr, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, kTitle,
+                            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT,
+                            480, 360, nullptr, nullptr, instance, this);
 }
 
 Win32Form::~Win32Form() {
@@ -48,6 +48,13 @@ void Win32Form::HideFromTaskList() {
     SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, (style | WS_EX_TOOLWINDOW) & ~WS_EX_APPWINDOW);
 }
 
+bool Win32Form::TranslateDialogMessage(MSG& msg) {
+    if (!hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+    // Only keyboard input needs the dialog manager; everything else is dispatched as usual.
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+    return IsDialogMessageW(hwnd_, &msg) != FALSE;
+}
+
 void CALLBACK Win32Form::TimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
     auto* form = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!form) return;
@@ -72,6 +79,8 @@ LRESULT CALLBACK Win32Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 LRESULT Win32Form::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    if (filter_ && filter_(msg, wp, lp, result)) return result;
     switch (msg) {
         case WM_QUERYENDSESSION:
             // Nothing to ask the user: settings are saved as the program ends.

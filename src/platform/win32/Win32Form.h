@@ -35,6 +35,16 @@ public:
     // A tool window: not listed in the taskbar or Alt+Tab.
     void HideFromTaskList();
 
+    // Sees the form's messages before the form does: returns true with `result` set when it
+    // handled one. The settings window's controls are driven through it.
+    using MessageFilter = std::function<bool(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)>;
+    void SetMessageFilter(MessageFilter filter) { filter_ = std::move(filter); }
+
+    // The dialog keys (Tab, Enter, Escape, mnemonics) for the form's controls; true when the
+    // message was handled and must not be dispatched again. Every message loop of the UI
+    // thread calls it.
+    bool TranslateDialogMessage(MSG& msg);
+
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static void CALLBACK TimerProc(HWND hwnd, UINT msg, UINT_PTR id, DWORD time);
@@ -43,6 +53,7 @@ private:
 
     HWND hwnd_ = nullptr;
     std::function<void()> shutdown_;
+    MessageFilter filter_;
     std::map<std::uint32_t, std::function<void()>> timers_;
     bool shuttingDown_ = false;
 };

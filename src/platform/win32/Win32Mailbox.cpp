@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/win32/WinText.h"
+
 namespace tovela::win32 {
 namespace {
 
@@ -54,7 +56,7 @@ public:
                 std::size_t length =
                     nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes)
                         : data->cbData;
-                text = std::string(bytes, length);
+                text = TextFromOtherProgram(std::string_view(bytes, length));
             }
             auto kind = data ? static_cast<std::uint32_t>(data->dwData) : 0u;
             return static_cast<LRESULT>(sink_.OnCopyData(kind, text));

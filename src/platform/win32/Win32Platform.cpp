@@ -12,10 +12,20 @@
 
 #include "platform/Platform.h"
 #include "platform/win32/Factories.h"
+#include "platform/win32/MsHtmlEngine.h"
 #include "platform/win32/RegistrySettingsStore.h"
+#include "platform/win32/Win32BackgroundWork.h"
 #include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32DesktopWindows.h"
+#include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Form.h"
+#include "platform/win32/Win32FormWindow.h"
 #include "platform/win32/Win32Mailbox.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32ShellEnvironment.h"
+#include "platform/win32/Win32ShellLinks.h"
+#include "platform/win32/WinInetUploadHttp.h"
 #include "platform/win32/WinText.h"
 
 namespace tovela {
@@ -30,6 +40,7 @@ public:
     int Run() override {
         MSG msg = {};
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (form_->TranslateDialogMessage(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -51,6 +62,7 @@ public:
                 PostQuitMessage(static_cast<int>(msg.wParam));
                 return;
             }
+            if (form_->TranslateDialogMessage(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -165,12 +177,23 @@ std::unique_ptr<Platform> CreatePlatform(int, char**) {
     platform->settings = std::make_unique<win32::RegistrySettingsStore>();
     platform->instance = std::make_unique<win32::Win32SingleInstance>();
     platform->windows = std::make_unique<win32::Win32WindowSystem>(form);
+    platform->form = std::make_unique<win32::Win32FormWindow>(form);
     platform->system = std::make_unique<Win32SystemInfo>();
     platform->notifyIcons = std::make_unique<win32::Win32NotifyIcons>();
     platform->desktop = std::make_unique<win32::Win32Desktop>(*platform->system);
+    platform->shell = std::make_unique<win32::Win32Shell>(*platform->desktop);
+    platform->desktopWindows = std::make_unique<win32::Win32DesktopWindows>();
     platform->locale = std::make_unique<win32::Win32LocaleInfo>();
     platform->xml = win32::CreateXmlFactory();
     platform->http = win32::CreateHttpFactory();
+    platform->registry = std::make_unique<win32::Win32Registry>();
+    platform->shellEnvironment = std::make_unique<win32::Win32ShellEnvironment>();
+    platform->shellLinks = std::make_unique<win32::Win32ShellLinks>();
+    platform->files = std::make_unique<win32::Win32FileSystem>();
+    platform->uploadHttp = win32::CreateWinInetUploadHttpFactory(UploadLimits{});
+    platform->userEnvironment = std::make_unique<win32::Win32UserEnvironment>();
+    platform->background = std::make_unique<win32::Win32BackgroundWork>();
+    platform->html = win32::CreateHtmlEngine();
     platform->commandLine = CommandTail();
     return platform;
 }

@@ -18,4 +18,9 @@ inline std::string Narrow(std::wstring_view wide) {
         std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
 }
 
+// Text another program handed over as bytes: in the ANSI code page, unless it starts with
+// the UTF-8 byte-order mark, which the program's own senders put there to carry every
+// character. The mark itself is dropped.
+std::string TextFromOtherProgram(std::string_view bytes);
+
 }  // namespace tovela::win32

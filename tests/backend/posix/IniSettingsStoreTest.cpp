@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "app/FileDebugLog.h"
 #include "platform/posix/IniSettingsStore.h"
 
 namespace tovela::posix {
@@ -61,6 +63,31 @@ TEST_F(IniSettingsStoreTest, ReadsHandWrittenFiles) {
     IniSettingsStore store(folder.string());
     EXPECT_EQ(store.GetSetting("NotificadorTovela", "Settings", "HTTPS"), "1");
     EXPECT_EQ(store.GetSetting("NotificadorTovela", "Settings", "Sonido"), "1");
+}
+
+// The settings hold the password and the trace holds whole exchanges: both stay private to
+// their owner, also when they were made readable by others (the usual umask, a `touch`).
+TEST_F(IniSettingsStoreTest, SettingsAndTraceAreReadableByTheOwnerOnly) {
+    const mode_t oldMask = umask(022);
+    const fs::path settings = folder / "NotificadorTovela" / "Settings.ini";
+    const fs::path trace = folder / "debug.log";
+    IniSettingsStore store(folder.string());
+    store.SaveSetting("NotificadorTovela", "Settings", "Password", "text:secret");
+    EXPECT_EQ(fs::status(settings).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+    fs::permissions(settings, fs::perms::others_read | fs::perms::group_read,
+                    fs::perm_options::add);
+    std::ofstream(trace).put('\n');
+    fs::permissions(trace, fs::perms::others_read, fs::perm_options::add);
+    store.SaveSetting("NotificadorTovela", "Settings", "Username", "taro");
+    FileDebugLog(trace, [] { return std::string(); }).Write("line");
+    umask(oldMask);
+
+    for (const fs::path& file : {settings, trace}) {
+        SCOPED_TRACE(file.string());
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_EQ(store.GetSetting("NotificadorTovela", "Settings", "Password"), "text:secret");
 }
 
 }  // namespace

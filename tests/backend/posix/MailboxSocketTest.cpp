@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -118,6 +119,79 @@ TEST_F(MailboxSocketTest, MalformedOrOversizedRequestsAreDroppedWithoutHarm) {
     });
     ASSERT_EQ(sink.received.size(), 1u);
     EXPECT_EQ(sink.received[0].payload, std::optional<std::string>("QQA="));
+}
+
+int Connect() {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const std::string path = MailboxSocketPath();
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
+// Whether the program still holds the other end of the connection open.
+bool StillOpen(int fd) {
+    char byte;
+    return recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN;
+}
+
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// Local clients that connect and then say nothing, or only half a request, or far more
+// of them than the program reads at once: a real second start is still served at once,
+// and nothing stays open afterwards.
+TEST_F(MailboxSocketTest, StalledAndSurplusClientsHoldUpNobody) {
+    const std::size_t before = OpenDescriptors();
+    Receive(2, [] {
+        std::vector<int> stalled;
+        for (int i = 0; i < 20; ++i) stalled.push_back(Connect());
+        const int half = Connect();
+        ASSERT_EQ(write(half, "TVM1\xb9\x06", 6), 6);
+
+        PosixSingleInstance second;
+        EXPECT_TRUE(second.SendCopyData(1721, std::string("QQA=")));
+        // Served while the stalled ones were still waiting, not after they were given up.
+        for (int fd : stalled) EXPECT_TRUE(StillOpen(fd));
+        EXPECT_TRUE(StillOpen(half));
+
+        // A flood: the longest waiting are let go, the newest request is served.
+        std::vector<int> flood;
+        for (int i = 0; i < 60; ++i) flood.push_back(Connect());
+        EXPECT_TRUE(second.SendCopyData(1724, std::string()));
+        for (int fd : stalled) close(fd);
+        close(half);
+        for (int fd : flood) close(fd);
+    });
+    ASSERT_EQ(sink.received.size(), 2u);
+    EXPECT_EQ(sink.received[0].payload, std::optional<std::string>("QQA="));
+    EXPECT_EQ(sink.received[1].kind, 1724u);
+    // The connections the clients closed are noticed and closed here too.
+    for (int i = 0; i < 100 && OpenDescriptors() > before + 2; ++i) loop.DoEvents();
+    EXPECT_LE(OpenDescriptors(), before + 2);  // the mailbox's listening socket and the loop's
+}
+
+TEST(MailboxRequestReaderTest, RequestsArriveInPiecesOfAnySize) {
+    const std::string request = std::string("TVM1\xb9\x06\x00\x00\x01\x05\x00\x00\x00", 13) +
+                                std::string("ab\0cd", 5) + "trailing";
+    for (std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{13}, request.size()}) {
+        SCOPED_TRACE(piece);
+        MailboxRequestReader reader;
+        for (std::size_t at = 0; at < request.size(); at += piece) {
+            reader.Feed(request.data() + at, std::min(piece, request.size() - at));
+        }
+        ASSERT_EQ(reader.state(), MailboxRequestReader::State::Complete);
+        const MailboxRequest r = reader.Take();
+        EXPECT_EQ(r.kind, 1721u);
+        EXPECT_EQ(r.payload, std::optional<std::string>("ab"));
+    }
+    MailboxRequestReader huge;
+    EXPECT_EQ(huge.Feed("TVM1\xb9\x06\x00\x00\x01\xff\xff\xff\x0f", 13),
+              MailboxRequestReader::State::Malformed);
 }
 
 }  // namespace

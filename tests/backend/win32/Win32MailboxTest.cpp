@@ -72,11 +72,34 @@ TEST_F(Win32MailboxTest, SecondStartFindsTheWindowAndDeliversKindAndText) {
     EXPECT_TRUE(second.SendCopyData(1721, std::nullopt));
     EXPECT_TRUE(second.SendCopyData(1722, std::string("QQA=")));
     EXPECT_TRUE(second.SendCopyData(1724, std::string()));
-    EXPECT_TRUE(second.SendCopyData(1723, std::string("mailto:\xE6\x97\xA5@b")));
+    EXPECT_TRUE(second.SendCopyData(1723, std::string("\xEF\xBB\xBFmailto:\xE6\x97\xA5@b")));
     EXPECT_EQ(
         sink.copies,
         (std::vector<Received>{
             {1721, std::nullopt}, {1722, "QQA="}, {1724, ""}, {1723, "mailto:\xE6\x97\xA5@b"}}));
+}
+
+// Other programs hand text over in the ANSI code page; the program's own mail library marks
+// UTF-8 with a byte-order mark. Either way the core receives UTF-8.
+TEST_F(Win32MailboxTest, TextIsReadInTheAnsiCodePageUnlessMarkedUtf8) {
+    struct Case {
+        const char* name;
+        UINT codePage;  // 0: any
+        std::string bytes, text;
+    } cases[] = {
+        {"western", 1252, "Caf\xE9 \x80", "Caf\xC3\xA9 \xE2\x82\xAC"},
+        {"japanese", 932, "\x93\xFA\x96\x7B", "\xE6\x97\xA5\xE6\x9C\xAC"},
+        {"marked utf-8", 0, "\xEF\xBB\xBF\xE6\x97\xA5\xF0\x9F\x93\xA7",
+         "\xE6\x97\xA5\xF0\x9F\x93\xA7"},
+        {"mark alone", 0, "\xEF\xBB\xBF", ""},
+    };
+    for (const Case& c : cases) {
+        if (c.codePage != 0 && c.codePage != GetACP()) continue;
+        SCOPED_TRACE(c.name);
+        sink.copies.clear();
+        SendRaw(1723, c.bytes.c_str(), static_cast<DWORD>(c.bytes.size() + 1));
+        EXPECT_EQ(sink.copies, (std::vector<Received>{{1723, c.text}}));
+    }
 }
 
 // Only cbData bytes are the sender's: text ends at the first NUL or at cbData, whichever

@@ -42,6 +42,11 @@ const Case kRequests[] = {
     {"BlankBeforeSwitch", " /settings", RequestKind::Abre, " /settings"},
     {"BackslashWinsOverSwitch", "/settings C:\\x", RequestKind::Upload, "/settings C:\\x"},
     {"JapanesePath", "C:\\書類\\報告.txt", RequestKind::Upload, "C:\\書類\\報告.txt"},
+    // The Linux build's files: absolute paths, and the briefcase switch before them.
+    {"LinuxPath", "\"/home/taro/a b.pdf\" /tmp/c.txt", RequestKind::Upload,
+     "\"/home/taro/a b.pdf\" /tmp/c.txt"},
+    {"LinuxBriefcase", "/BRIEFCASE /tmp/c.txt", RequestKind::Upload, "/BRIEFCASE /tmp/c.txt"},
+    {"SwitchAloneIsNoPath", "/foo", RequestKind::Abre, "/foo"},
 };
 INSTANTIATE_TEST_SUITE_P(SecondStart, ForwardedRequestTest, ::testing::ValuesIn(kRequests),
                          [](const auto& row) { return std::string(row.param.name); });

@@ -87,5 +87,20 @@ TEST_F(FileDebugLogTest, PasswordElementIsMaskedEvenWhenThePasswordChangedSince)
     EXPECT_EQ(log->Redact("TraeSetting: Password"), "TraeSetting: Password");
 }
 
+// Text another program sent cannot forge trace lines; masking keeps everything else.
+TEST_F(FileDebugLogTest, EachEntryStaysOneLine) {
+    password = "pw";
+    EXPECT_EQ(log->Redact("OnAbreTovela: a@b\r\n///// Start: forged\x01"),
+              "OnAbreTovela: a@b\\x0D\\x0A///// Start: forged\\x01");
+    EXPECT_EQ(log->Redact("pwpw-pw-xpwx<password>pw</password>"),
+              "****************-********-x********x<password>********</password>");
+    // Long lines are masked whole, every occurrence, however many.
+    std::string many;
+    for (int i = 0; i < 50'000; ++i) many += "pw.";
+    const std::string masked = log->Redact(many);
+    EXPECT_EQ(masked.size(), 50'000u * 9);
+    EXPECT_EQ(masked.find("pw"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tovela

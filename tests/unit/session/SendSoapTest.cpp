@@ -147,24 +147,58 @@ TEST(SendSoapTest, SchemeFromTheSecureBoxAndHostAsTyped) {
     }
 }
 
-TEST(SendSoapTest, RejectedLoginForgetsPasswordAndToken) {
-    SoapHarness h;
-    h.session.bOptionsProbed = true;
-    h.session.sAuthToken = "0_token";
-    h.session.sSessionId = "42";
-    h.http.script = {{500, "Internal Server Error",
-                      "<soap:Envelope xmlns:soap=\"x\"><soap:Body><soap:Fault><soap:Reason>"
-                      "<soap:Text>authentication failed</soap:Text></soap:Reason><soap:Detail>"
-                      "<Error><Code>account.AUTH_FAILED</Code></Error></soap:Detail></soap:Fault>"
-                      "</soap:Body></soap:Envelope>"}};
+TEST(SendSoapTest, OnlyAFaultThatSaysSoIsARejectedLogin) {
+    const std::string head = "<soap:Envelope xmlns:soap=\"x\">";
+    const std::string fault =
+        "<soap:Fault><soap:Code><soap:Value>soap:Sender</soap:Value></soap:Code><soap:Reason>"
+        "<soap:Text>authentication failed</soap:Text></soap:Reason><soap:Detail>"
+        "<Error><Code>account.AUTH_FAILED</Code></Error></soap:Detail></soap:Fault>";
+    const std::string newMail =
+        "<soap:Header><context xmlns=\"urn:tovela\"><notify seq=\"2\"><created><m id=\"7\" "
+        "l=\"2\" f=\"u\"><su>Alert: AUTH_FAILED for backup job</su></m></created></notify>"
+        "</context></soap:Header>";
+    struct Case {
+        const char* name;
+        std::string body;
+        bool rejected;
+    } cases[] = {
+        {"fault of the whole request",
+         head + "<soap:Body>" + fault + "</soap:Body></soap:Envelope>", true},
+        {"fault inside a batch",
+         head + "<soap:Body><BatchResponse xmlns=\"urn:tovela\">" + fault +
+             "<GetInfoResponse/></BatchResponse></soap:Body></soap:Envelope>",
+         true},
+        {"code alone says so",
+         head + "<soap:Body><soap:Fault><soap:Code><soap:Value>AUTH_FAILED"
+                "</soap:Value></soap:Code></soap:Fault></soap:Body></soap:Envelope>",
+         true},
+        {"a new mail's subject", head + newMail + "<soap:Body/></soap:Envelope>", false},
+        {"only the fault's reason mentions it",
+         head + "<soap:Body><soap:Fault><soap:Reason><soap:Text>no such folder: AUTH_FAILED"
+                "</soap:Text></soap:Reason></soap:Fault></soap:Body></soap:Envelope>",
+         false},
+        {"escaped markup in a signature",
+         head + "<soap:Body><GetSignaturesResponse><signature><content>&lt;soap:Fault&gt;"
+                "&lt;soap:Code&gt;AUTH_FAILED</content></signature></GetSignaturesResponse>"
+                "</soap:Body></soap:Envelope>",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SoapHarness h;
+        h.session.bOptionsProbed = true;
+        h.session.sAuthToken = "0_token";
+        h.session.sSessionId = "42";
+        h.http.script = {{500, "Internal Server Error", c.body}};
 
-    EXPECT_EQ(h.Send(), "");
-
-    EXPECT_EQ(h.session.sLastError, "ユーザー名またはパスワードが正しくありません。taro");
-    EXPECT_EQ(h.session.sAuthToken, "");
-    EXPECT_EQ(h.loginRejections, 1);
-    EXPECT_EQ(h.session.sSessionId, "42");
-    EXPECT_TRUE(h.session.bOptionsProbed);
+        EXPECT_EQ(h.Send(), c.rejected ? "" : c.body);
+        EXPECT_EQ(h.session.sLastError,
+                  c.rejected ? "ユーザー名またはパスワードが正しくありません。taro" : "");
+        EXPECT_EQ(h.session.sAuthToken, c.rejected ? "" : "0_token");
+        EXPECT_EQ(h.loginRejections, c.rejected ? 1 : 0);
+        EXPECT_EQ(h.session.sSessionId, "42");
+        EXPECT_TRUE(h.session.bOptionsProbed);
+    }
 }
 
 TEST(SendSoapTest, TransportFailuresBecomeMessagesByNumber) {

@@ -2,20 +2,14 @@
 
 #include <vector>
 
+#include "fakes/EnvelopeLines.h"
+
 #include "session/SoapRequests.h"
 
 namespace tovela {
 namespace {
 
-// Joins lines as the envelopes are sent: CR LF after each but the last.
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        text += lines[i];
-        if (i + 1 < lines.size()) text += "\r\n";
-    }
-    return text;
-}
+using testing::Lines;
 
 const std::string kEnvelopeLine = "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">";
 
@@ -32,7 +26,7 @@ TEST(SoapRequestsTest, LoginBatchByteForByte) {
         "  <Body>",
         "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">",
         "    <AuthRequest xmlns=\"urn:tovelaAccount\">",
-        "      <account by=\"name\">a&b<c></account>",
+        "      <account by=\"name\">a&amp;b&lt;c&gt;</account>",
         "      <password>p&amp;w&lt;&gt;&quot;&apos;日本</password>",
         "      <prefs>",
         "        <pref name=\"tovelaPrefMailPollingInterval\" />",
@@ -55,7 +49,7 @@ TEST(SoapRequestsTest, LoginBatchByteForByte) {
         "  </Body>",
         "</Envelope>",
     });
-    // The password is escaped, the user name goes as typed.
+    // Both values are escaped: a name with "&" or "<" must not make the request malformed.
     EXPECT_EQ(BuildLoginBatch("a&b<c>", "p&w<>\"'日本"), expected);
 }
 
@@ -141,6 +135,40 @@ TEST(SoapRequestsTest, TimeWindowIsUtcWhateverTheZone) {
         EXPECT_NE(
             batch.find("calExpandInstStart=\"1609459200000\" calExpandInstEnd=\"1610064000000\""),
             std::string::npos);
+    }
+}
+
+TEST(SoapRequestsTest, CancelAppointmentByteForByte) {
+    SessionContext ctx;
+    ctx.sAuthToken = "0_tok";
+    ctx.sSessionId = "42";
+    ctx.sSessionTag = "session";
+    ctx.sChangeToken = "7";  // not sent with a cancellation
+    for (const bool seq : {false, true}) {
+        for (const char* occurrence : {"", "20240305T093000"}) {
+            SCOPED_TRACE(std::string(seq ? "seq " : "no seq ") + occurrence);
+            ctx.sNotifySeq = seq ? "5" : "";
+            std::vector<std::string> lines = {
+                kEnvelopeLine,
+                "<Header>",
+                "  <context xmlns=\"urn:tovela\">",
+                "    <authToken>0_tok</authToken>",
+                seq ? "    <session seq=\"5\" id=\"42\">42</session>"
+                    : "    <session id=\"42\">42</session>",
+                "    <userAgent name=\"Tovela Notifier\" version=\"6.1.0\"/>",
+                "  </context>",
+                "</Header>",
+                "<Body>",
+                "  <BatchRequest xmlns=\"urn:tovela\" onerror=\"continue\">",
+                "   <CancelAppointmentRequest xmlns=\"urn:tovelaMail\" id=\"400-400\" comp=\"0\">",
+            };
+            if (*occurrence) lines.push_back("    <inst d=\"20240305T093000\"/>");
+            for (const char* line : {"   </CancelAppointmentRequest>", "  </BatchRequest>",
+                                     "</Body>", "</Envelope>"}) {
+                lines.push_back(line);
+            }
+            EXPECT_EQ(BuildCancelAppointmentRequest(ctx, "400-400", occurrence), Lines(lines));
+        }
     }
 }
 
