@@ -3,9 +3,12 @@
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tovela::bench {
 
@@ -21,12 +24,20 @@ inline void BareParse(benchmark::State& state, const std::string& text) {
 }
 
 // Prints the usual table, then for every benchmark "Name/arg" with a twin "Name_BareParse/arg"
-// the ratio of their CPU times.
+// the ratio of their CPU times, and for every benchmark run at several sizes N how its time
+// grew against its size.
 class RatioReporter final : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) cpu_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        for (const Run& run : runs) {
+            cpu_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+            if (run.run_type != Run::RT_Iteration || run.complexity_n <= 0 || run.error_occurred)
+                continue;
+            const bool real = run.run_name.time_type.find("real_time") != std::string::npos;
+            const double time = real ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+            sizes_[run.run_name.function_name].emplace_back(run.complexity_n, time);
+        }
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
@@ -39,10 +50,23 @@ public:
             if (twin == cpu_.end() || twin->second <= 0) continue;
             std::printf("  %-40s %6.2f\n", name.c_str(), cpu / twin->second);
         }
+        if (sizes_.empty()) return;
+        std::printf("\ngrowth against the smallest N: size ratio -> time ratio (linear: equal)\n");
+        for (const auto& [name, points] : sizes_) {
+            if (points.size() < 2) continue;
+            std::printf("  %s\n   ", name.c_str());
+            const auto [n0, t0] = points.front();
+            for (const auto& [n, t] : points) {
+                std::printf(" N=%lld: x%.0f -> x%.2f", static_cast<long long>(n),
+                            static_cast<double>(n) / static_cast<double>(n0), t / t0);
+            }
+            std::printf("\n");
+        }
     }
 
 private:
     std::map<std::string, double> cpu_;
+    std::map<std::string, std::vector<std::pair<std::int64_t, double>>> sizes_;
 };
 
 }  // namespace tovela::bench

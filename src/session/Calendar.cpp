@@ -69,6 +69,10 @@ void Calendar::ReleaseSlot(std::size_t index) {
     const auto at = byId_.find(slot->sId);
     if (at != byId_.end() && at->second == static_cast<int>(index)) byId_.erase(at);
     slot.reset();
+    // The table ends at its last record: a program that runs for months would otherwise
+    // walk (and keep) a slot for every appointment it ever reminded of, and the indexes
+    // would outgrow the 16 bits the calendar menu keeps them in.
+    while (aCalIcons.size() > 1 && !aCalIcons.back()) aCalIcons.pop_back();
 }
 
 void Calendar::Reset() {

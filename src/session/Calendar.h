@@ -41,8 +41,9 @@ public:
     Calendar(IconFactory newIcon, CNotify* relay, LocaleInfo& locale, std::uintptr_t calendarIcon);
 
     // Slot 0 is never filled; a new record goes to the end and a released one leaves its
-    // slot empty, so the index kept in each icon's Tag stays valid. Records are made and
-    // released only by the calendar, which keeps them indexed by id.
+    // slot empty, so the index kept in each icon's Tag stays valid. The table ends at its
+    // last record: empty slots at the end go. Records are made and released only by the
+    // calendar, which keeps them indexed by id.
     std::vector<std::unique_ptr<Icontify>> aCalIcons;
 
     // Reminder icons shown at once at most: the notification area is no list. A reminder

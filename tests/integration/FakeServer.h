@@ -25,12 +25,14 @@ namespace tovela::testing {
 // folder removed) by the destructor; it also ends on its own if the test process dies.
 class FakeServer {
 public:
-    explicit FakeServer(const nlohmann::json& scenario = nlohmann::json::object()) {
+    // `port` 0 takes a free one; a given port lets a test bring a server back where the
+    // program looks for it.
+    explicit FakeServer(const nlohmann::json& scenario = nlohmann::json::object(), int port = 0) {
         std::string pattern = (std::filesystem::temp_directory_path() / "tovela-fake-XXXXXX");
         if (mkdtemp(pattern.data()) == nullptr) return;
         dir_ = pattern;
         std::ofstream(dir_ / "scenario.json") << scenario.dump(2);
-        Start();
+        Start(port);
         if (pid_ > 0) {
             WaitUntil([this] { return ReadPort() || !Running(); });
         }
@@ -153,11 +155,11 @@ private:
         return client;
     }
 
-    void Start() {
+    void Start(int port) {
         const std::string exe = TOVELA_FAKE_SERVER_EXE;
         std::vector<std::string> args = {exe,
                                          "--port",
-                                         "0",
+                                         std::to_string(port),
                                          "--port-file",
                                          (dir_ / "port").string(),
                                          "--scenario",

@@ -80,8 +80,9 @@ TEST(FakeServerTest, ScriptedEventsHitOnceThenTheServerAnswersNormally) {
         const char* name;
         json script;
         bool login;  // the request is a login; otherwise a session batch
-        int status;
+        int status;  // 0: no whole answer arrives
         std::string expected, after;
+        std::size_t size = 0;  // of the answer's body, when it matters
     } cases[] = {
         {"authFailed", {{"authFailed", true}}, true, 500, "AUTH_FAILED", normal},
         {"expired",
@@ -109,6 +110,14 @@ TEST(FakeServerTest, ScriptedEventsHitOnceThenTheServerAnswersNormally) {
          502,
          "gateway",
          normal},
+        {"oversize",
+         {{"oversize", 300000}},
+         false,
+         200,
+         "--></soap:Header><soap:Body/></soap:Envelope>",
+         normal,
+         300000},
+        {"cutAfter", {{"cutAfter", 100}}, true, 0, "", normal},
     };
     FakeServer server;
     ASSERT_TRUE(server.Started()) << server.Output();
@@ -120,9 +129,16 @@ TEST(FakeServerTest, ScriptedEventsHitOnceThenTheServerAnswersNormally) {
         const std::string request =
             c.login ? LoginEnvelope("demo", "demo") : SessionEnvelope(login.token, true);
         const auto hit = server.Post(kSoap, request);
-        ASSERT_TRUE(hit);
-        EXPECT_EQ(hit->status, c.status);
-        EXPECT_NE(hit->body.find(c.expected), std::string::npos) << hit->body;
+        if (c.status == 0) {
+            EXPECT_FALSE(hit) << "the answer came whole: " << hit->body;
+        } else {
+            ASSERT_TRUE(hit);
+            EXPECT_EQ(hit->status, c.status);
+            EXPECT_NE(hit->body.find(c.expected), std::string::npos) << hit->body;
+            if (c.size) {
+                EXPECT_EQ(hit->body.size(), c.size);
+            }
+        }
         EXPECT_NE(Contents(server.Post(kSoap, request)).find(c.after), std::string::npos);
     }
 

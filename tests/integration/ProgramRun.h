@@ -105,6 +105,13 @@ public:
     bool Started() const {
         return pid_ > 0;
     }
+    pid_t Pid() const {
+        return pid_;
+    }
+    // True while the process has not ended (it is reaped when it has).
+    bool Running() {
+        return pid_ > 0 && !WaitForExit(std::chrono::milliseconds(0));
+    }
     void Signal(int sig) {
         kill(pid_, sig);
     }

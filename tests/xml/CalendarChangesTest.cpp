@@ -11,7 +11,7 @@ namespace {
 
 using ChangesTest = ZonedFixture;
 
-TEST_P(ChangesTest, ReleaseLeavesAnEmptySlotAndResetKeepsOnlySlotZero) {
+TEST_P(ChangesTest, ReleaseEmptiesTheSlotTheTableEndsAtItsLastRecordResetKeepsSlotZero) {
     now = At(0, 9, 50);
     List(Appt(R"(id="A" l="10")", At(0, 10)) + Appt(R"(id="B" l="10")", At(0, 10)) +
          Appt(R"(id="C" l="10")", At(0, 10)));
@@ -22,6 +22,14 @@ TEST_P(ChangesTest, ReleaseLeavesAnEmptySlotAndResetKeepsOnlySlotZero) {
     List(Appt(R"(id="D" l="10")", At(0, 10)));
     EXPECT_EQ(calendar.FindApptIndex("D"), 4);
     EXPECT_EQ(Record("D")->Tag, 4);
+    // The last ones go, and the empty slots before them with them; the next record takes
+    // the end again.
+    calendar.Release("D");
+    calendar.Release("C");
+    EXPECT_EQ(calendar.aCalIcons.size(), 2u);
+    List(Appt(R"(id="E" l="10")", At(0, 10)));
+    EXPECT_EQ(Record("E")->Tag, 2);
+    EXPECT_EQ(calendar.FindApptIndex("A"), 1);
 
     calendar.Reset();
     EXPECT_EQ(calendar.aCalIcons.size(), 1u);
@@ -175,8 +183,8 @@ TEST_P(PruneTest, KeepsDueOrRunningRecordsTheFilterLetsThrough) {
     calendar.aCalIcons.push_back(std::move(record));
 
     calendar.PruneAppointments(Ctx());
-    EXPECT_EQ(calendar.aCalIcons.size(), 2u);
-    EXPECT_EQ(calendar.aCalIcons[1] != nullptr, c.kept);
+    // A pruned last record takes its slot with it.
+    EXPECT_EQ(calendar.aCalIcons.size(), c.kept ? 2u : 1u);
     EXPECT_EQ(tray.shown.size(), c.kept ? 1u : 0u);
 }
 

@@ -56,7 +56,7 @@ CannedResponse ReadCanned(const json& value) {
 Script ReadScript(const json& in) {
     OnlyKnownFields(in,
                     {"optionsRefusal", "refer", "delayMs", "authFailed", "sessionFault", "fault",
-                     "htmlPage", "newSession", "refresh", "nextResponse"},
+                     "htmlPage", "newSession", "refresh", "nextResponse", "oversize", "cutAfter"},
                     "the script");
     Script s;
     auto has = [&](const char* key) { return in.contains(key) && !in[key].is_null(); };
@@ -75,6 +75,11 @@ Script ReadScript(const json& in) {
     if (has("newSession")) s.newSession = BoolField(in["newSession"], "newSession");
     if (has("refresh")) s.refresh = BoolField(in["refresh"], "refresh");
     if (has("nextResponse")) s.nextResponse = ReadCanned(in["nextResponse"]);
+    if (has("oversize")) s.oversize = IntField(in["oversize"], "oversize");
+    if (has("cutAfter")) s.cutAfter = IntField(in["cutAfter"], "cutAfter");
+    if ((s.oversize && *s.oversize < 0) || (s.cutAfter && *s.cutAfter < 0)) {
+        throw FieldError("oversize and cutAfter must not be negative");
+    }
     return s;
 }
 
@@ -90,7 +95,9 @@ json ToJson(const Script& s) {
                 {"htmlPage", s.htmlPage ? json(*s.htmlPage) : json(nullptr)},
                 {"newSession", s.newSession},
                 {"refresh", s.refresh},
-                {"nextResponse", nullptr}};
+                {"nextResponse", nullptr},
+                {"oversize", s.oversize ? json(*s.oversize) : json(nullptr)},
+                {"cutAfter", s.cutAfter ? json(*s.cutAfter) : json(nullptr)}};
     if (s.fault) out["fault"] = {{"text", s.fault->text}, {"code", s.fault->code}};
     if (s.nextResponse) {
         out["nextResponse"] = {{"method", s.nextResponse->method},

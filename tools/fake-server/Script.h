@@ -34,6 +34,8 @@ struct Script {
     bool newSession = false;                     // next session batch announces a new session
     bool refresh = false;                        // next session batch carries folders and tags
     std::optional<CannedResponse> nextResponse;  // next request of its method, verbatim
+    std::optional<int> oversize;  // next POST: a streamed envelope of this many bytes
+    std::optional<int> cutAfter;  // next POST: its answer broken off after this many bytes
 };
 
 nlohmann::json ToJson(const Script& script);

@@ -144,11 +144,19 @@ Reply AnswerSoapOptions(StateData& state) {
     return {200, "text/plain", ""};
 }
 
-Reply AnswerSoapPost(StateData& state, const std::string& envelope) {
+namespace {
+
+Reply ChooseAnswer(StateData& state, const std::string& envelope) {
     Script& script = state.script;
     if (script.nextResponse && script.nextResponse->method == "POST") {
         const CannedResponse canned = *std::exchange(script.nextResponse, std::nullopt);
         return {canned.status, canned.contentType, canned.body};
+    }
+    if (script.oversize) {
+        Reply reply = Soap("");
+        reply.streamedSize =
+            static_cast<std::size_t>(*std::exchange(script.oversize, std::nullopt));
+        return reply;
     }
     if (script.htmlPage) {
         return {200, "text/html; charset=utf-8", *std::exchange(script.htmlPage, std::nullopt)};
@@ -159,6 +167,18 @@ Reply AnswerSoapPost(StateData& state, const std::string& envelope) {
     }
     const ClientRequest request = ReadClientRequest(envelope);
     return request.isLogin ? AnswerLogin(state, request) : AnswerSession(state, request, envelope);
+}
+
+}  // namespace
+
+Reply AnswerSoapPost(StateData& state, const std::string& envelope) {
+    Reply reply = ChooseAnswer(state, envelope);
+    // Whatever the answer is, it can be broken off on the way.
+    if (state.script.cutAfter) {
+        reply.cutAfter =
+            static_cast<std::size_t>(*std::exchange(state.script.cutAfter, std::nullopt));
+    }
+    return reply;
 }
 
 }  // namespace tovela::fakeserver

@@ -2,11 +2,16 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
 #include "platform/Platform.h"
+#include "platform/posix/CurlHttpRequest.h"
 #include "platform/posix/CurlUploadHttp.h"
 #include "platform/posix/EventLoop.h"
 #include "platform/posix/Factories.h"
@@ -51,17 +56,36 @@ public:
     }
 };
 
+// TOVELA_TEST_TIME_SCALE, for tests only: a factor above 0 and at most 1 that shortens the
+// poll and retry periods and the time limits of a server request alike, so a test sees a
+// retry or a time-out without waiting minutes. Anything else means 1.
+double TestTimeScale() {
+    const char* text = std::getenv("TOVELA_TEST_TIME_SCALE");
+    if (text == nullptr || *text == '\0') return 1.0;
+    char* end = nullptr;
+    const double scale = std::strtod(text, &end);
+    return *end == '\0' && scale > 0.0 && scale <= 1.0 ? scale : 1.0;
+}
+
+std::chrono::milliseconds Scaled(std::chrono::milliseconds period, double scale) {
+    const double scaled = std::round(static_cast<double>(period.count()) * scale);
+    return std::chrono::milliseconds(std::max<std::int64_t>(1, static_cast<std::int64_t>(scaled)));
+}
+
 // The loop owns the timers; the platform hands them out as a service of their own.
 class LoopTimers final : public TimerService {
 public:
-    explicit LoopTimers(posix::EventLoop& loop) : loop_(loop) {}
+    LoopTimers(posix::EventLoop& loop, double scale) : loop_(loop), scale_(scale) {}
     std::uint32_t SetTimer(std::uint32_t id, std::uint32_t ms, std::function<void()> cb) override {
+        if (scale_ != 1.0)
+            ms = static_cast<std::uint32_t>(Scaled(std::chrono::milliseconds(ms), scale_).count());
         return loop_.SetTimer(id, ms, std::move(cb));
     }
     bool KillTimer(std::uint32_t id) override { return loop_.KillTimer(id); }
 
 private:
     posix::EventLoop& loop_;
+    double scale_;
 };
 
 class PosixSystemInfo final : public SystemInfo {
@@ -113,7 +137,8 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
     platform->desktop = std::move(desktop);
     platform->windows = std::move(windows);
     platform->locale = std::make_unique<posix::PosixLocaleInfo>();
-    platform->timers = std::make_unique<LoopTimers>(*loop);
+    const double timeScale = TestTimeScale();
+    platform->timers = std::make_unique<LoopTimers>(*loop, timeScale);
     platform->loop = std::move(loop);
     platform->clock = std::make_unique<PosixClock>();
     platform->timeZone = std::make_unique<PosixTimeZone>();
@@ -122,7 +147,10 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
     platform->instance = std::make_unique<posix::PosixSingleInstance>();
     platform->system = std::make_unique<PosixSystemInfo>();
     platform->xml = posix::CreateXmlFactory();
-    platform->http = posix::CreateHttpFactory();
+    HttpLimits httpLimits;
+    httpLimits.connectTimeout = Scaled(httpLimits.connectTimeout, timeScale);
+    httpLimits.totalTimeout = Scaled(httpLimits.totalTimeout, timeScale);
+    platform->http = posix::CreateCurlHttpFactory(httpLimits);
     const std::string config =
         posix::IniSettingsStore::DefaultConfigFolder() + "/NotificadorTovela";
     platform->registry = std::make_unique<posix::FileRegistry>(config + "/registry.reg");
