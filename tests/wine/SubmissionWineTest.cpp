@@ -118,18 +118,19 @@ protected:
         return file;
     }
 
-    static std::string Tool(const std::string& name) { return (build_ / "tests" / name).string(); }
-
-    // A program's MAPISendMail or MAPISendMailW through `library`, to 佐藤 花子 with the file
-    // attached; what the sender printed ("result 0\nprovider loaded\n" when the library
-    // took the message).
+    // A 64-bit (or 32-bit) program's MAPISendMail or MAPISendMailW through `library`, to
+    // 佐藤 花子 with the file attached; what the sender printed ("result 0\nprovider
+    // loaded\n" when the library took the message).
     static std::string SendMail(const std::string& library, const std::string& entry,
-                                const std::string& subject, const std::string& file) {
-        const fs::path output = prefix_->Path().parent_path() / "mapisend.txt";
+                                const std::string& subject, const std::string& file,
+                                bool x86 = false) {
+        const fs::path output = prefix_->Path().parent_path() / "sender.txt";
         fs::remove(output);
+        const fs::path sender =
+            build_ / "companion" / (x86 ? "x86/tnmapi32_sender.exe" : "tnmapi32_sender.exe");
         prefix_->Run("wine",
-                     {Tool("tovela-wine-mapisend.exe"), library, entry, "佐藤 花子",
-                      "hanako@example.com", subject, "資料を添付します。", WindowsPath(file)},
+                     {sender.string(), library, entry, "佐藤 花子", "hanako@example.com", subject,
+                      "資料を添付します。", WindowsPath(file)},
                      60s, output);
         std::string text = ReadText(output);
         text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
@@ -191,7 +192,7 @@ TEST_F(SubmissionWineTest, AMessageFromBeforeTheLoginWaitsAndGoesAfterIt) {
         << prefix_->Trace();
     EXPECT_EQ(OutboxItems(), 1u);
     fs::remove(file);
-    const std::string probe = Tool("tovela-wine-probe.exe");
+    const std::string probe = (build_ / "tests" / "tovela-wine-probe.exe").string();
     const fs::path shot = out_ / "waiting-for-login.png";
     EXPECT_EQ(prefix_->Wine({probe, "screenshot", "Z:" + shot.string()}), 0);
     EXPECT_TRUE(server_->Sent().empty());
@@ -207,29 +208,34 @@ TEST_F(SubmissionWineTest, AMessageFromBeforeTheLoginWaitsAndGoesAfterIt) {
 }
 
 // Wine's mapi32 hands the calls on to the library of the machine's default mail client,
-// which the program registered as an administrator does: Wine reads HKLM only.
+// which the program registered as an administrator does: Wine reads HKLM only, each
+// bitness its own view of it.
 TEST_F(SubmissionWineTest, ProgramsSendThroughTheLibraryItselfOrWinesMapi32) {
     const std::string client = kMailClients + "\\Tovela Notifier";
-    ASSERT_EQ(prefix_->RegValue(kMailClients, "", {"/reg:64"}), "REG_SZ\tTovela Notifier");
-    for (const char* value : {"DllPath", "DllPathEx"}) {
-        ASSERT_EQ(prefix_->RegValue(client, value, {"/reg:64"}),
-                  "REG_SZ\t" + kFolder + "tnmapi32.dll");
+    for (const auto& [view, dll] : {std::pair<std::string, std::string>{"/reg:64", "tnmapi32.dll"},
+                                    {"/reg:32", "x86\\tnmapi32.dll"}}) {
+        SCOPED_TRACE(view);
+        ASSERT_EQ(prefix_->RegValue(kMailClients, "", {view}), "REG_SZ\tTovela Notifier");
+        for (const char* value : {"DllPath", "DllPathEx"})
+            ASSERT_EQ(prefix_->RegValue(client, value, {view}), "REG_SZ\t" + kFolder + dll);
     }
     struct Send {
         std::string library, entry, subject;
+        bool x86;
         int seed;
     } sends[] = {
-        {kFolder + "tnmapi32.dll", "MAPISendMail", "会議の資料", 2},
-        {"mapi32.dll", "MAPISendMail", "会議の資料 (mapi32)", 3},
-        {"mapi32.dll", "MAPISendMailW", "会議の資料 (mapi32 W)", 4},
+        {kFolder + "tnmapi32.dll", "MAPISendMail", "会議の資料", false, 2},
+        {"mapi32.dll", "MAPISendMail", "会議の資料 (mapi32)", false, 3},
+        {"mapi32.dll", "MAPISendMailW", "会議の資料 (mapi32 W)", false, 4},
+        {"mapi32.dll", "MAPISendMail", "会議の資料 (32-bit mapi32)", true, 7},
     };
     for (const Send& send : sends) {
-        SCOPED_TRACE(send.library + " " + send.entry);
+        SCOPED_TRACE(send.library + " " + send.entry + (send.x86 ? " 32-bit" : ""));
         const std::string name = "会議の資料 " + std::to_string(send.seed) + ".bin";
         const std::string bytes = Attachment(send.seed);
         const fs::path file = Write(name, bytes);
         // Loaded by path, or by mapi32, which passed the call on.
-        EXPECT_EQ(SendMail(send.library, send.entry, send.subject, name),
+        EXPECT_EQ(SendMail(send.library, send.entry, send.subject, name, send.x86),
                   "result 0\nprovider loaded\n");
         fs::remove(file);
         ExpectDelivered(send.subject, name, bytes);

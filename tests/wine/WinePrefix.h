@@ -142,7 +142,11 @@ public:
         const auto gap = line.find("    ");
         return gap == std::string::npos ? line : line.substr(0, gap) + "\t" + line.substr(gap + 4);
     }
-    bool KeyExists(const std::string& key) const { return Wine({"reg", "query", key}) == 0; }
+    bool KeyExists(const std::string& key, const std::vector<std::string>& options = {}) const {
+        std::vector<std::string> args{"reg", "query", key};
+        args.insert(args.end(), options.begin(), options.end());
+        return Wine(args) == 0;
+    }
 
     // The shortcuts of a folder (a Windows path) as the shell reads them, by file name:
     // target, arguments, working folder, description and show command, separated by tabs.

@@ -1,6 +1,6 @@
 // Sends one message through Simple MAPI as a mail-enabled program does, for the end-to-end
-// tests of the companion mail library:
-//   mapisend LIBRARY ENTRY TO-NAME TO-ADDRESS SUBJECT BODY FILE
+// tests of the companion mail library (built 64-bit and 32-bit):
+//   tnmapi32_sender LIBRARY ENTRY TO-NAME TO-ADDRESS SUBJECT BODY FILE
 // LIBRARY is the library to load (a path, or "mapi32.dll" for the system's), ENTRY is
 // MAPISendMail (the texts in the ANSI code page) or MAPISendMailW. The message goes to one
 // recipient with FILE attached, without a dialog. Prints "result N" (the entry point's
@@ -80,7 +80,7 @@ ULONG SendWide(HMODULE library, wchar_t** texts) {
 int wmain(int argc, wchar_t** argv) {
     if (argc != 8) {
         std::fprintf(stderr,
-                     "usage: mapisend LIBRARY MAPISendMail|MAPISendMailW TO-NAME "
+                     "usage: tnmapi32_sender LIBRARY MAPISendMail|MAPISendMailW TO-NAME "
                      "TO-ADDRESS SUBJECT BODY FILE\n");
         return 100;
     }
