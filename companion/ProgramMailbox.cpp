@@ -10,7 +10,8 @@ namespace {
 constexpr ULONG_PTR kCopyDataMapi = 1723;
 constexpr DWORD kStartWaitMs = 20'000;
 constexpr DWORD kPollMs = 50;
-// The handler may upload the attachments before it returns; a hung program is given up on
+// The handler copies the attachments into the program's outbox before it returns, and the
+// program may be busy with an upload when the message comes; a hung program is given up on
 // at once (SMTO_ABORTIFHUNG), a busy one gets this long.
 constexpr UINT kDeliveryWaitMs = 30 * 60 * 1000;
 

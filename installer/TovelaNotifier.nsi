@@ -10,6 +10,7 @@ Unicode true
 !include LogicLib.nsh
 !include StrFunc.nsh
 !include WinMessages.nsh
+!include x64.nsh
 
 !ifndef VERSION
   !error "VERSION is not defined"
@@ -182,6 +183,15 @@ SectionEnd
   ${EndIf}
 !macroend
 
+; The machine-wide client entry an administrator's run wrote, in the current registry view.
+!macro RemoveMachineClient
+  DeleteRegKey HKLM "${CLIENTS_KEY}\${PRODUCT}"
+  ReadRegStr $0 HKLM "${CLIENTS_KEY}" ""
+  ${If} $0 == "${PRODUCT}"
+    DeleteRegValue HKLM "${CLIENTS_KEY}" ""
+  ${EndIf}
+!macroend
+
 Section "Uninstall"
   Call un.EndRunningProgram
 
@@ -231,11 +241,14 @@ Section "Uninstall"
   !insertmacro RemoveIfBare "${CLIENTS_KEY}"
   !insertmacro RemoveIfBare "Software\Clients"
   DeleteRegValue HKCU "SOFTWARE\RegisteredApplications" "${PRODUCT}"
-  ; The machine-wide entry an administrator's run wrote; without the rights this does nothing.
-  DeleteRegKey HKLM "${CLIENTS_KEY}\${PRODUCT}"
-  ReadRegStr $0 HKLM "${CLIENTS_KEY}" ""
-  ${If} $0 == "${PRODUCT}"
-    DeleteRegValue HKLM "${CLIENTS_KEY}" ""
+  ; The machine-wide entries an administrator's run wrote; without the rights this does
+  ; nothing. The 64-bit program writes the 64-bit view, which this 32-bit uninstaller reaches
+  ; only by asking: Windows shares the key between the views, Wine keeps two.
+  !insertmacro RemoveMachineClient
+  ${If} ${RunningX64}
+    SetRegView 64
+    !insertmacro RemoveMachineClient
+    SetRegView default
   ${EndIf}
 
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

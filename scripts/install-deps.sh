@@ -10,9 +10,11 @@ packages=(
   zip unzip curl
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 xvfb fonts-ipafont-gothic nsis
+  locales
 )
 
 # The 32-bit companion mail library is tested under 32-bit Wine (about a minute more).
+# locales: the sources from which the submission tests compile a Japanese locale for Wine.
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386

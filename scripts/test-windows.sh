@@ -4,9 +4,9 @@
 # needs a display driver), with the fake server on the loopback address for the HTTP
 # tests. Then the end-to-end run: the program in a Wine virtual desktop of a second fresh
 # prefix against the fake server, then a person's use of it (settings window, tray menu,
-# webmail, reminders) in a third (tests/wine/; screenshots and logs are left in
-# build/windows/e2e/). Every wait is bounded, so a hung Wine fails the run instead of
-# stopping it.
+# webmail, reminders) in a third, and mail from other programs and Send To in a fourth
+# (tests/wine/; screenshots and logs are left in build/windows/e2e/). Every wait is
+# bounded, so a hung Wine fails the run instead of stopping it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,8 +28,8 @@ xvfb_pid="" server_pid=""
 cleanup() {
   # The prefixes' wineservers and desktop processes outlive the tests; end them before the
   # display they are connected to.
-  for prefix in "$work/prefix" "$work/e2e-prefix" "$work/tray-prefix" "$work/integration/prefix" \
-                "$work/installer/prefix"; do
+  for prefix in "$work/prefix" "$work/e2e-prefix" "$work/tray-prefix" "$work/submission/prefix" \
+                "$work/integration/prefix" "$work/installer/prefix"; do
     [ -d "$prefix" ] && WINEPREFIX="$prefix" timeout 30 wineserver -k >/dev/null 2>&1 || true
   done
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
@@ -130,6 +130,13 @@ WINEPREFIX="$work/e2e-prefix" TOVELA_WINDOWS_BUILD="$PWD/build/windows" \
   run_suite end-to-end 600 build/linux/tests/tovela_wine_e2e --gtest_filter='WineEndToEndTest.*'
 # One virtual desktop on the display at a time.
 WINEPREFIX="$work/e2e-prefix" timeout 30 wineserver -k >/dev/null 2>&1 || true
+# Mail handed over by programs through Simple MAPI and by Send To, in a copy of the tray
+# prefix taken before that run changes it (after the end-to-end run, which empties e2e/).
+WINEPREFIX="$work/tray-prefix" TOVELA_WINDOWS_BUILD="$PWD/build/windows" \
+  run_suite submission 180 build/linux/tests/tovela_wine_e2e --gtest_filter='SubmissionWineTest.*'
+if [ -d "$work/submission/prefix" ]; then
+  WINEPREFIX="$work/submission/prefix" timeout 30 wineserver -k >/dev/null 2>&1 || true
+fi
 WINEPREFIX="$work/tray-prefix" TOVELA_WINDOWS_BUILD="$PWD/build/windows" \
   run_suite tray-and-settings 600 build/linux/tests/tovela_wine_e2e \
   --gtest_filter='TrayAndSettingsTest.*'

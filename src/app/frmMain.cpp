@@ -121,6 +121,7 @@ void frmMain::Form_Unload() {
     unloaded_ = true;
     renderable_ = false;
     pollTimer.Retire();
+    platform_.timers->KillTimer(kSubmitTimerId);
     SaveTNSettings(2, settings, menus, *platform_.settings, log_, *integration_);
     CTrayIcon->Delete();
     CTrayIcon.reset();

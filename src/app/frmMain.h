@@ -139,6 +139,8 @@ public:
     // The product's web page, opened by the tray menu's about entry.
     static constexpr const char* kProductPage = "https://notifier.tovela.example/";
     // Where the system remembers the answer of "don't ask again" to the mail-program question.
+    // The one-shot timer that starts a submission after the hand-over that brought it.
+    static constexpr std::uint32_t kSubmitTimerId = 1725;
     static constexpr const char* kDefaultMailClientQuestion =
         "{9489E348-4ABF-4402-A82E-5D3B3B012BCC}-DefaultMailClient";
 
@@ -203,6 +205,8 @@ private:
     // Submits what waits in the outbox, oldest first, while a session is there; stops at
     // the first that must wait (no session, the server out of reach).
     void SubmitNext();
+    // SubmitNext once the hand-over that kept an item has been answered.
+    void SubmitAfterHandOver();
     // Fills the upload object from a kept item and runs the upload (and the request after it).
     void SubmitUpload(const BridgedMessage& item);
     // What the user is told about waiting messages: that some wait, and when they went out.

@@ -29,7 +29,7 @@ void frmMain::HandToMessageBridge(const std::string& sMsgSerialized) {
     const BridgedMessage message = ParseMapiMessage(sMsgSerialized);
     // Kept before the sending program gets its answer: it may delete its files right after.
     if (outbox_ && outbox_->KeepMessage(message)) {
-        SubmitNext();
+        SubmitAfterHandOver();
     } else if (!submitting_) {
         SubmitUpload(message);
     }
@@ -38,12 +38,24 @@ void frmMain::HandToMessageBridge(const std::string& sMsgSerialized) {
 void frmMain::HandToBriefcaseUpload(const std::string& sCommandLine) {
     log_.Write("OnUploadFile: " + sCommandLine);
     if (outbox_ && outbox_->KeepFiles(sCommandLine)) {
-        SubmitNext();
+        SubmitAfterHandOver();
     } else if (!submitting_) {
         BridgedMessage files;
         files.sFiles = sCommandLine;
         SubmitUpload(files);
     }
+}
+
+void frmMain::SubmitAfterHandOver() {
+    // The sender (a mail program's "send", a Send To start) waits for the hand-over to be
+    // answered; once the item is kept it need not wait for the upload, nor for a message
+    // box at its end.
+    TimerService& timers = *platform_.timers;
+    const bool set = timers.SetTimer(kSubmitTimerId, 0, [this, &timers] {
+        timers.KillTimer(kSubmitTimerId);
+        SubmitNext();
+    }) != 0;
+    if (!set) SubmitNext();
 }
 
 void frmMain::SubmitNext() {

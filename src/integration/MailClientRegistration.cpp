@@ -10,6 +10,7 @@ namespace {
 
 constexpr RegistryRoot HKCU = RegistryRoot::CurrentUser;
 constexpr RegistryRoot HKLM = RegistryRoot::LocalMachine;
+constexpr RegistryRoot HKLM32 = RegistryRoot::LocalMachine32;
 
 const std::string M = kMailtoKey;
 const std::string C = kMailClientsKey;
@@ -45,6 +46,7 @@ MailClientRegistration::MailClientRegistration(Registry2& registry, ShellEnviron
       exe_(folder_ + kProgramFileName),
       quotedExe_("\"" + exe_ + "\""),
       dll_(folder_ + "tnmapi32.dll"),
+      dll32_(folder_ + "x86\\tnmapi32.dll"),
       log_(log),
       balloon_(std::move(balloon)) {}
 
@@ -101,6 +103,7 @@ void MailClientRegistration::WriteMachineClient() {
     reg_.CreateRegistryKey(HKLM, K);
     reg_.SetRegValue(HKLM, K, "", kClient);
     SetDllPaths(HKLM);
+    WriteMachineClient32();
     reg_.CreateRegistryKey(HKLM, K + kOpenCommand);
     reg_.SetRegValue(HKLM, K + kOpenCommand, "", quotedExe_);
     reg_.CreateRegistryKey(HKLM, K + kProperties);
@@ -115,7 +118,32 @@ void MailClientRegistration::WriteMachineClient() {
     reg_.SetRegValue(HKLM, K + "\\Capabilities\\UrlAssociations", "mailto", kProgId);
 }
 
+// A 32-bit program's mapi32 reads the machine's 32-bit view and can load only the 32-bit
+// library. Windows shares this key between the views, so there it shows the 64-bit entries
+// just written and stays as it is; Wine keeps the views apart, and without these entries
+// its 32-bit programs' mail goes to Wine's own client, which drops the attachments.
+void MailClientRegistration::WriteMachineClient32() {
+    if (!shell_.FileExists(dll32_)) return;
+    const std::string dll64 = reg_.GetRegValue(HKLM, K, "DllPath");
+    if (dll64.empty() || reg_.GetRegValue(HKLM32, K, "DllPath") == dll64) return;
+    reg_.CreateRegistryKey(HKLM32, K);
+    reg_.SetRegValue(HKLM32, K, "", kClient);
+    reg_.SetRegValue(HKLM32, K, "DllPath", dll32_);
+    reg_.SetRegValue(HKLM32, K, "DllPathEx", dll32_);
+}
+
+bool MailClientRegistration::Ours32() {
+    return reg_.GetRegValue(HKLM32, K, "DllPath") == dll32_;
+}
+
+void MailClientRegistration::RemoveMachineClient32() {
+    if (!Ours32()) return;
+    for (const char* name : {"DllPath", "DllPathEx", ""}) reg_.DeleteValue(HKLM32, K, name);
+    reg_.DeleteRegistryKey(HKLM32, K);
+}
+
 void MailClientRegistration::RemoveMachineClient() {
+    RemoveMachineClient32();
     reg_.DeleteValue(HKLM, K, "DllPath");
     reg_.DeleteValue(HKLM, K, "DllPathEx");
     reg_.DeleteValue(HKLM, K, "");
@@ -141,7 +169,10 @@ bool MailClientRegistration::WriteUserHandler(bool admin) {
     reg_.CreateRegistryKey(HKCU, K);
     reg_.SetRegValue(HKCU, K, "", kClient);
     SetDllPaths(HKCU);
-    if (admin) reg_.SetRegValue(HKLM, C, "", kClient);
+    if (admin) {
+        reg_.SetRegValue(HKLM, C, "", kClient);
+        if (shell_.FileExists(dll32_) && Ours32()) reg_.SetRegValue(HKLM32, C, "", kClient);
+    }
     reg_.CreateRegistryKey(HKCU, K + "\\Capabilities");
     reg_.SetRegValue(HKCU, K + "\\Capabilities", "ApplicationDescription", kClient);
     reg_.SetRegValue(HKCU, K + "\\Capabilities", "ApplicationName", kClient);
@@ -184,6 +215,9 @@ bool MailClientRegistration::RemoveUserHandler(bool admin) {
         changed = true;
     }
     if (admin && Contains(reg_.GetRegValue(HKLM, C, ""), kClient)) reg_.DeleteValue(HKLM, C, "");
+    // Where the 32-bit view is shared, the line above has already taken the name away.
+    if (admin && Contains(reg_.GetRegValue(HKLM32, C, ""), kClient))
+        reg_.DeleteValue(HKLM32, C, "");
     return changed;
 }
 

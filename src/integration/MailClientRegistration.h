@@ -49,6 +49,11 @@ private:
     // Returns whether the system must be told.
     bool RemoveUserHandler(bool admin);
     void SetDllPaths(RegistryRoot root);
+    // The machine's entries for 32-bit programs, where their view is a key of its own.
+    void WriteMachineClient32();
+    void RemoveMachineClient32();
+    // Whether the 32-bit view names our 32-bit library.
+    bool Ours32();
 
     Registry2& reg_;
     ShellEnvironment& shell_;
@@ -57,6 +62,7 @@ private:
     std::string exe_;
     std::string quotedExe_;
     std::string dll_;
+    std::string dll32_;
     DebugLog& log_;
     std::function<void(const std::string&)> balloon_;
     // The mail mark at the previous save of this run.

@@ -52,6 +52,8 @@ std::string RegistryRootName(RegistryRoot root) {
             return "HKEY_CURRENT_USER";
         case RegistryRoot::LocalMachine:
             return "HKEY_LOCAL_MACHINE";
+        case RegistryRoot::LocalMachine32:
+            return "HKEY_LOCAL_MACHINE (32-bit)";
         case RegistryRoot::Users:
             return "HKEY_USERS";
         case RegistryRoot::CurrentConfig:

@@ -13,6 +13,9 @@ enum class RegistryRoot : std::uint32_t {
     Users = 0x80000003,
     PerformanceData = 0x80000004,
     CurrentConfig = 0x80000005,
+    // HKEY_LOCAL_MACHINE as 32-bit programs see it: its handle with KEY_WOW64_32KEY (0x200).
+    // Where the system shares a key between the views, this is the same key.
+    LocalMachine32 = 0x80000202,
 };
 
 // Value types as Windows numbers them.

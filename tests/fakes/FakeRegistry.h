@@ -120,6 +120,9 @@ public:
 
     std::vector<std::string> changes;
     std::set<RegistryRoot> denied;  // roots the user may not change
+    // HKLM's 32-bit view ("HKLM32") is a tree of its own, as Wine keeps it, unless shared
+    // with the 64-bit one, as Windows shares Software\Clients.
+    bool sharedMachineViews = false;
 
 private:
     struct Key {
@@ -132,12 +135,14 @@ private:
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
         return text;
     }
-    static std::string RootLabel(RegistryRoot root) {
+    std::string RootLabel(RegistryRoot root) const {
         switch (root) {
             case RegistryRoot::CurrentUser:
                 return "HKCU";
             case RegistryRoot::LocalMachine:
                 return "HKLM";
+            case RegistryRoot::LocalMachine32:
+                return sharedMachineViews ? "HKLM" : "HKLM32";
             case RegistryRoot::ClassesRoot:
                 return "HKCR";
             default:
@@ -146,10 +151,11 @@ private:
     }
     static RegistryRoot RootOf(const std::string& label) {
         if (label == "HKLM") return RegistryRoot::LocalMachine;
+        if (label == "HKLM32") return RegistryRoot::LocalMachine32;
         if (label == "HKCR") return RegistryRoot::ClassesRoot;
         return RegistryRoot::CurrentUser;
     }
-    static std::string Full(RegistryRoot root, const std::string& path) {
+    std::string Full(RegistryRoot root, const std::string& path) const {
         return path.empty() ? RootLabel(root) : RootLabel(root) + "\\" + path;
     }
     static std::string Show(const RegistryData& data) {

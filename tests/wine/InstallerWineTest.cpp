@@ -59,6 +59,12 @@ TEST_F(InstallerWineTest, InstallsStartsFromTheStartMenuAndUninstallsWithoutTrac
     ASSERT_EQ(entry.substr(0, entry.find('\t')), exe);
 
     // Started as the Start menu entry starts it; "start with Windows" was chosen by default.
+    // The user had made it the mail program, so it keeps its mail entries when it ends.
+    ASSERT_EQ(
+        wine->Wine({"reg", "add",
+                    "HKCU\\Software\\VB and VBA Program Settings\\NotificadorTovela\\Settings",
+                    "/v", "mailtoHandler", "/d", "1", "/f"}),
+        0);
     wine->TraceOn();
     program = wine->Start({exe});
     ASSERT_TRUE(wine->TraceHas("SaveTNSettings.Exit")) << wine->Trace();
@@ -88,6 +94,13 @@ TEST_F(InstallerWineTest, InstallsStartsFromTheStartMenuAndUninstallsWithoutTrac
              "HKCU\\Software\\Classes\\TovelaNotifier.MailTo",
          }) {
         EXPECT_FALSE(wine->KeyExists(key)) << key;
+    }
+    // The program is 64-bit: Wine keeps its view of HKLM apart from the 32-bit one.
+    EXPECT_FALSE(wine->KeyExists("HKLM\\Software\\Clients\\Mail\\Tovela Notifier", {"/reg:64"}));
+    for (const char* view : {"/reg:32", "/reg:64"}) {
+        EXPECT_NE(wine->RegValue("HKLM\\Software\\Clients\\Mail", "", {view}),
+                  std::optional<std::string>("REG_SZ\tTovela Notifier"))
+            << view;
     }
     EXPECT_EQ(
         wine->RegValue("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "TovelaNotifier"),

@@ -71,8 +71,26 @@ public:
         return WaitUntil([&] { return Trace().find(line + "\n") != std::string::npos; }, limit);
     }
 
+    // Runs the prefix's later Wine processes in this locale (e.g. "ja_JP", "UTF-8"), from
+    // which Wine takes the ANSI code page. Debian installs only the C locales, so it is
+    // compiled into the test's folder.
+    bool UseLocale(const std::string& locale, const std::string& charset) {
+        const std::filesystem::path folder = path_.parent_path() / "locale";
+        const std::string name = locale + "." + charset;
+        std::filesystem::create_directories(folder);
+        if (ProgramRun("localedef", {"-i", locale, "-f", charset, (folder / name).string()}, {}, {},
+                       log_)
+                .WaitForExit(std::chrono::seconds(60)) != 0) {
+            return false;
+        }
+        locale_ = {{"LOCPATH", folder.string()}, {"LANG", name}, {"LC_ALL", name}};
+        return true;
+    }
+
     std::map<std::string, std::string> Env() const {
-        return {{"WINEPREFIX", path_.string()}, {"WINEDEBUG", "-all"}};
+        std::map<std::string, std::string> env = locale_;
+        env.merge(EnglishEnv());
+        return env;
     }
     // Starts a Wine program and leaves it running.
     std::unique_ptr<ProgramRun> Start(const std::vector<std::string>& args,
@@ -93,17 +111,26 @@ public:
     }
 
     // "wine reg query" of one value: its type and data as reg prints them ("REG_SZ\tdata"),
-    // or nothing when the key or value is missing.
-    std::optional<std::string> RegValue(const std::string& key, const std::string& name) const {
+    // or nothing when the key or value is missing. "wine reg" is the 32-bit reg.exe, which
+    // reads HKLM\Software as 32-bit programs see it; `options` {"/reg:64"} reads it as
+    // 64-bit programs do.
+    std::optional<std::string> RegValue(const std::string& key, const std::string& name,
+                                        const std::vector<std::string>& options = {}) const {
         const std::filesystem::path out = path_.parent_path() / "reg.txt";
         std::filesystem::remove(out);
         std::vector<std::string> args{"reg", "query", key};
+        args.insert(args.end(), options.begin(), options.end());
         if (name.empty()) {
             args.push_back("/ve");
         } else {
             args.insert(args.end(), {"/v", name});
         }
-        if (Run("wine", args, std::chrono::seconds(60), out) != 0) return std::nullopt;
+        // In English, whatever the prefix's locale: the labels below are reg's.
+        if (ProgramRun("wine", args, EnglishEnv(), out, log_)
+                .WaitForExit(std::chrono::seconds(60))
+                .value_or(-1) != 0) {
+            return std::nullopt;
+        }
         std::string text = ReadText(out);
         text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
         // "    name    REG_SZ    data"
@@ -115,7 +142,11 @@ public:
         const auto gap = line.find("    ");
         return gap == std::string::npos ? line : line.substr(0, gap) + "\t" + line.substr(gap + 4);
     }
-    bool KeyExists(const std::string& key) const { return Wine({"reg", "query", key}) == 0; }
+    bool KeyExists(const std::string& key, const std::vector<std::string>& options = {}) const {
+        std::vector<std::string> args{"reg", "query", key};
+        args.insert(args.end(), options.begin(), options.end());
+        return Wine(args) == 0;
+    }
 
     // The shortcuts of a folder (a Windows path) as the shell reads them, by file name:
     // target, arguments, working folder, description and show command, separated by tabs.
@@ -141,9 +172,14 @@ public:
     }
 
 private:
+    std::map<std::string, std::string> EnglishEnv() const {
+        return {{"WINEPREFIX", path_.string()}, {"WINEDEBUG", "-all"}};
+    }
+
     std::filesystem::path path_;
     std::filesystem::path log_;
     std::filesystem::path profile_;
+    std::map<std::string, std::string> locale_;
     bool ready_ = false;
 };
 

@@ -30,8 +30,18 @@ struct Form {
         form = std::make_unique<frmMain>(fakes.platform, &log);
         EXPECT_TRUE(form->Form_Load(""));
     }
+    // The hand-over is answered once the message is kept; the upload starts when the loop
+    // runs again, so the sending program never waits for it or for a message box.
     void Hand(MapiMessageFields message) {
+        const std::size_t posts = fakes.http->calls.size();
         fakes.windows->FirstMailbox()->OnCopyData(1723, MapiMessagePayload(message));
+        EXPECT_TRUE(fakes.uploadHttp->exchanges.empty() && fakes.desktop->boxes.empty() &&
+                    fakes.http->calls.size() == posts)
+            << "the hand-over waited for the submission";
+        EXPECT_EQ(Waiting(), 1u);
+        ASSERT_TRUE(fakes.timers->active.contains(frmMain::kSubmitTimerId));
+        fakes.timers->Fire(frmMain::kSubmitTimerId);
+        EXPECT_FALSE(fakes.timers->active.contains(frmMain::kSubmitTimerId)) << "a one-shot timer";
     }
     std::size_t Waiting() {
         auto list = fakes.files->ListFolder("C:\\Profile\\NotificadorTovela\\Outbox");

@@ -46,6 +46,8 @@ std::string RootName(RegistryRoot root) {
             return "HKEY_PERFORMANCE_DATA";
         case RegistryRoot::CurrentConfig:
             return "HKEY_CURRENT_CONFIG";
+        case RegistryRoot::LocalMachine32:
+            return "HKEY_LOCAL_MACHINE_32";
     }
     return "HKEY_UNKNOWN";
 }

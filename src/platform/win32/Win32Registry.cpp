@@ -10,16 +10,21 @@ namespace tovela::win32 {
 namespace {
 
 HKEY Root(RegistryRoot root) {
-    // The predefined handles are sign-extended 32-bit numbers.
-    return reinterpret_cast<HKEY>(
-        static_cast<ULONG_PTR>(static_cast<LONG>(static_cast<std::uint32_t>(root))));
+    // The predefined handles are sign-extended 32-bit numbers; the view's bit goes with the
+    // access mask instead.
+    const std::uint32_t handle = static_cast<std::uint32_t>(root) & ~std::uint32_t{KEY_WOW64_32KEY};
+    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(handle)));
+}
+
+REGSAM View(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine32 ? KEY_WOW64_32KEY : 0;
 }
 
 // An open key that closes itself.
 class OpenedKey {
 public:
     OpenedKey(RegistryRoot root, const std::string& path, REGSAM access)
-        : result_(RegOpenKeyExW(Root(root), Wide(path).c_str(), 0, access, &key_)) {}
+        : result_(RegOpenKeyExW(Root(root), Wide(path).c_str(), 0, access | View(root), &key_)) {}
     ~OpenedKey() {
         if (result_ == ERROR_SUCCESS) RegCloseKey(key_);
     }
@@ -39,7 +44,7 @@ long Win32Registry::CreateKey(RegistryRoot root, const std::string& path) {
     HKEY key = nullptr;
     const long result =
         RegCreateKeyExW(Root(root), Wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+                        KEY_ALL_ACCESS | View(root), nullptr, &key, nullptr);
     if (result == ERROR_SUCCESS) RegCloseKey(key);
     return result;
 }
@@ -79,7 +84,7 @@ long Win32Registry::DeleteValue(RegistryRoot root, const std::string& path,
 }
 
 long Win32Registry::DeleteKey(RegistryRoot root, const std::string& path) {
-    return RegDeleteKeyW(Root(root), Wide(path).c_str());
+    return RegDeleteKeyExW(Root(root), Wide(path).c_str(), View(root), 0);
 }
 
 }  // namespace tovela::win32

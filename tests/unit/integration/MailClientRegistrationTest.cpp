@@ -13,6 +13,7 @@ const std::string kFolder = "C:\\Apps\\Tovela\\";
 const std::string kExe = "C:\\Apps\\Tovela\\TovelaNotifier.exe";
 const std::string kQuoted = "\"" + kExe + "\"";
 const std::string kDll = "C:\\Apps\\Tovela\\tnmapi32.dll";
+const std::string kDll32 = "C:\\Apps\\Tovela\\x86\\tnmapi32.dll";
 const std::string K = "Software\\Clients\\Mail\\Tovela Notifier";
 const std::string P = "Software\\Classes\\TovelaNotifier.MailTo";
 const std::string M = "Software\\Classes\\mailto";
@@ -196,6 +197,39 @@ TEST_F(MailClientRegistrationTest, ShutdownRemovesTheMachineEntryWhenAnotherClie
     Save(kSaveAtStartup, false, true);
     Save(kSaveAtShutdown, false, true);
     EXPECT_TRUE(registry.HasKey("HKLM\\" + K)) << "still switched on";
+}
+
+// 32-bit programs read HKLM's 32-bit view. Where it is a tree of its own (Wine), it names the
+// 32-bit library while the item is on; where it is shared (Windows), it shows the 64-bit
+// entries and nothing is written through it.
+TEST_F(MailClientRegistrationTest, TheMachines32BitViewNamesThe32BitLibraryWhereItIsApart) {
+    const std::string clients32 = "HKLM32\\Software\\Clients\\Mail";
+    for (bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "shared view" : "a view of its own");
+        registry = FakeRegistry();
+        registry.sharedMachineViews = shared;
+        shell.admin = true;
+        shell.files = {kDll, kDll32};
+        Save(kSaveAtStartup, false, true);
+        EXPECT_EQ(registry.Value("HKLM\\" + K, "DllPath"), kDll);
+        EXPECT_EQ(registry.Value("HKLM\\Software\\Clients\\Mail", ""), "Tovela Notifier");
+        EXPECT_EQ(registry.Value("HKLM32\\" + K, "DllPath"), shared ? "(none)" : kDll32);
+        EXPECT_EQ(registry.Value("HKLM32\\" + K, "DllPathEx"), shared ? "(none)" : kDll32);
+        EXPECT_EQ(registry.Value(clients32, ""), shared ? "(none)" : "Tovela Notifier");
+        if (shared) {
+            EXPECT_TRUE(registry.ChangesUnder("HKLM32").empty());
+            continue;
+        }
+
+        // Switched off, then another program became the machine's choice.
+        Save(kSaveOnApply, false, false);
+        EXPECT_EQ(registry.Value(clients32, ""), "(none)");
+        EXPECT_TRUE(registry.HasKey("HKLM32\\" + K)) << "the machine entry stays until shutdown";
+        registry.PutText("HKLM\\Software\\Clients\\Mail", "", "Other Mail");
+        Save(kSaveAtShutdown, false, false);
+        EXPECT_FALSE(registry.HasKey("HKLM32\\" + K));
+        EXPECT_FALSE(registry.HasKey("HKLM\\" + K));
+    }
 }
 
 TEST_F(MailClientRegistrationTest, IsDefaultMailClientByUserMachineAndAccountControl) {
