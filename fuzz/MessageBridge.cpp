@@ -39,13 +39,18 @@ std::vector<std::string> Fields(std::string_view text, std::size_t count) {
 }
 
 // Text that XML 1.0 can carry at all: valid UTF-8 without control characters but tab and
-// line breaks. Only for such text must the request be well-formed.
+// line breaks, and without U+FFFE and U+FFFF. Only for such text must the request be
+// well-formed.
 bool XmlCanCarry(std::string_view text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') return false;
     }
-    return tovela::FromUtf16(tovela::ToUtf16(text)) == text;
+    const std::u16string units = tovela::ToUtf16(text);
+    for (const char16_t unit : units) {
+        if (unit == 0xFFFE || unit == 0xFFFF) return false;
+    }
+    return tovela::FromUtf16(units) == text;
 }
 
 // A value without a marker's "{" or a NUL comes through the writer unchanged.

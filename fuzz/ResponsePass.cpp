@@ -3,8 +3,9 @@
 //
 // The first byte picks the start: bits 0-1 the session state (logged out, logged in, or
 // logging in again after the server let the session expire), bit 2 answers with status 500,
-// bits 4-7 the minutes (times 17) the clock moves before each further answer, so that
-// reminders come due and days change. The rest is up to four answers separated by 0xFF.
+// bit 3 turns on the chime, the message window and a white list of names, bits 4-7 the
+// minutes (times 17) the clock moves before each further answer, so that reminders come due
+// and days change. The rest is up to four answers separated by 0xFF.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -34,6 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto answers = tovela::fuzzing::SplitAnswers(rest, 4);
 
     FormOverFakes run;
+    if (mode & 0x08) {
+        run.fakes.settings->Put("Sonido", "1");
+        run.fakes.settings->Put("Ventana", "1");
+        run.fakes.settings->Put("Filtros", "Inbox|Urgent");
+        run.fakes.settings->Put("WhiteList", "1");
+    }
     std::size_t next = 0;
     switch (mode & 0x03) {
         case 0:  // logged out: the first answer answers the login
