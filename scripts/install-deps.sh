@@ -8,6 +8,9 @@ packages=(
   libxml2-dev libcurl4-openssl-dev libboost1.81-dev
   libcpp-httplib-dev nlohmann-json3-dev libssl-dev zlib1g-dev libz-mingw-w64-dev
   zip unzip curl
+  # The fuzz build: clang over libstdc++, its sanitizer and libFuzzer runtimes, and
+  # llvm-symbolizer for readable reports.
+  clang libclang-rt-14-dev llvm
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 xvfb fonts-ipafont-gothic nsis
   locales

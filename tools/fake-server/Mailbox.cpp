@@ -42,7 +42,8 @@ std::string IdListField(const json& value, const std::string& where) {
 
 json ReadFields(const json& in, const std::vector<Field>& fields, const std::string& where) {
     RequireObject(in, where);
-    for (const auto& [key, value] : in.items()) {
+    for (const auto& item : in.items()) {
+        const std::string& key = item.key();
         if (std::none_of(fields.begin(), fields.end(),
                          [&](const Field& f) { return key == f.name; }))
             throw FieldError("unknown field '" + key + "' in " + where);
