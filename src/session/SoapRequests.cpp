@@ -106,19 +106,22 @@ std::string BuildLoginBatch(std::string_view userName, std::string_view password
 }
 
 std::string SessionContextHeader(const SessionContext& ctx, bool withChangeToken) {
-    std::string seq = ctx.sNotifySeq.empty() ? "" : " seq=\"" + ctx.sNotifySeq + "\"";
+    // The values are the server's own, read as text: escaped, so that one holding "<" or "&"
+    // cannot break every request that follows.
+    const std::string id = XmlEscape(ctx.sSessionId);
+    std::string seq = ctx.sNotifySeq.empty() ? "" : " seq=\"" + XmlEscape(ctx.sNotifySeq) + "\"";
     return "<Header>\r\n"
            "  <context xmlns=\"urn:tovela\">\r\n"
            "    <authToken>" +
-           ctx.sAuthToken +
+           XmlEscape(ctx.sAuthToken) +
            "</authToken>\r\n"
            "    <" +
-           ctx.sSessionTag + seq + " id=\"" + ctx.sSessionId + "\">" + ctx.sSessionId + "</" +
-           ctx.sSessionTag +
+           ctx.sSessionTag + seq + " id=\"" + id + "\">" + id + "</" + ctx.sSessionTag +
            ">\r\n"
            "    <userAgent name=\"" +
            std::string(kAppTitle) + "\" version=\"" + VersionText() + "\"/>\r\n" +
-           (withChangeToken ? "    <change token=\"" + ctx.sChangeToken + "\"/>\r\n" : "") +
+           (withChangeToken ? "    <change token=\"" + XmlEscape(ctx.sChangeToken) + "\"/>\r\n"
+                            : "") +
            "  </context>\r\n"
            "</Header>\r\n";
 }

@@ -138,6 +138,23 @@ TEST(SoapRequestsTest, TimeWindowIsUtcWhateverTheZone) {
     }
 }
 
+TEST(SoapRequestsTest, ServerValuesInTheHeaderAreEscaped) {
+    // A token or id holding markup must not break every later request.
+    SessionContext ctx;
+    ctx.sAuthToken = "0_a&b<c";
+    ctx.sSessionId = "4\"2";
+    ctx.sSessionTag = "session";
+    ctx.sNotifySeq = "<5>";
+    ctx.sChangeToken = "7'&";
+    EXPECT_EQ(SessionContextHeader(ctx),
+              Lines({"<Header>", "  <context xmlns=\"urn:tovela\">",
+                     "    <authToken>0_a&amp;b&lt;c</authToken>",
+                     "    <session seq=\"&lt;5&gt;\" id=\"4&quot;2\">4&quot;2</session>",
+                     "    <userAgent name=\"Tovela Notifier\" version=\"6.1.0\"/>",
+                     "    <change token=\"7&apos;&amp;\"/>", "  </context>", "</Header>"}) +
+                  "\r\n");
+}
+
 TEST(SoapRequestsTest, CancelAppointmentByteForByte) {
     SessionContext ctx;
     ctx.sAuthToken = "0_tok";
