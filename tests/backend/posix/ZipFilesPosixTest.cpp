@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "fakes/FakeFiles.h"
+#include "integration/Sha256.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "submit/PathNames.h"
 #include "submit/ZipFiles.h"
@@ -23,19 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-std::string Sha256(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    char pair[3];
-    for (unsigned int i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-        hex += pair;
-    }
-    return hex;
-}
+using tovela::testing::Sha256;
 
 // What two independent readers make of an archive: Info-ZIP's test of every entry, and
 // Python's zipfile (names, the UTF-8 flag, the bytes' SHA-256, checked against the CRC).
