@@ -131,8 +131,8 @@ TEST(HostileClientsTest, ProgramEndsThemAllAndStillServesASecondStart) {
     for (const auto& [client, fds] : open) {
         SCOPED_TRACE(client->name);
         const auto limit = client->endedAtOnce ? std::chrono::seconds(2) : std::chrono::seconds(9);
-        EXPECT_TRUE(
-            WaitUntil([&] { return std::all_of(fds.begin(), fds.end(), ClosedByProgram); }, limit));
+        EXPECT_TRUE(WaitUntil(
+            [&fds = fds] { return std::all_of(fds.begin(), fds.end(), ClosedByProgram); }, limit));
     }
     for (const auto& [client, fds] : open) {
         for (int fd : fds) close(fd);
