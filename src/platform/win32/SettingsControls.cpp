@@ -7,29 +7,29 @@ constexpr int kIdOk = 1;      // IDOK: Enter anywhere in the window presses it
 constexpr int kIdCancel = 2;  // IDCANCEL: Escape presses it
 constexpr int kFirstId = 1000;
 
-constexpr ControlSpec Spec(Slot slot, ControlId id, ControlKind kind) {
+constexpr ControlEntry Entry(Slot slot, ControlId id, ControlKind kind) {
     return {slot, id, kind, kFirstId + static_cast<int>(slot)};
 }
 
-constexpr std::array<ControlSpec, kSlotCount> kSpecs = {{
-    Spec(Slot::lblServer, ControlId::None, ControlKind::Label),
-    Spec(Slot::txtTovelaHost, ControlId::txtTovelaHost, ControlKind::Edit),
-    Spec(Slot::lblUsername, ControlId::None, ControlKind::Label),
-    Spec(Slot::txtUsuario, ControlId::txtUsuario, ControlKind::Edit),
-    Spec(Slot::lblPassword, ControlId::None, ControlKind::Label),
-    Spec(Slot::txtPassword, ControlId::txtPassword, ControlKind::Password),
-    Spec(Slot::lblTitleMailPollInterval, ControlId::None, ControlKind::Label),
-    Spec(Slot::lblMailPollInterval, ControlId::None, ControlKind::Label),
-    Spec(Slot::chkGuardaPassword, ControlId::chkGuardaPassword, ControlKind::Check),
-    Spec(Slot::chkSSL, ControlId::chkSSL, ControlKind::Check),
-    Spec(Slot::chkWebmailLogin, ControlId::chkWebmailLogin, ControlKind::Check),
-    Spec(Slot::chkVentana, ControlId::chkVentana, ControlKind::Check),
-    Spec(Slot::chkSonido, ControlId::chkSonido, ControlKind::Check),
-    Spec(Slot::fraFilters, ControlId::None, ControlKind::Frame),
-    Spec(Slot::optBlackList, ControlId::optBlackList, ControlKind::Option),
-    Spec(Slot::optWhiteList, ControlId::optWhiteList, ControlKind::Option),
-    Spec(Slot::lblTitleFilters, ControlId::None, ControlKind::Label),
-    Spec(Slot::txtFilters, ControlId::txtFilters, ControlKind::Edit),
+constexpr std::array<ControlEntry, kSlotCount> kEntries = {{
+    Entry(Slot::lblServer, ControlId::None, ControlKind::Label),
+    Entry(Slot::txtTovelaHost, ControlId::txtTovelaHost, ControlKind::Edit),
+    Entry(Slot::lblUsername, ControlId::None, ControlKind::Label),
+    Entry(Slot::txtUsuario, ControlId::txtUsuario, ControlKind::Edit),
+    Entry(Slot::lblPassword, ControlId::None, ControlKind::Label),
+    Entry(Slot::txtPassword, ControlId::txtPassword, ControlKind::Password),
+    Entry(Slot::lblTitleMailPollInterval, ControlId::None, ControlKind::Label),
+    Entry(Slot::lblMailPollInterval, ControlId::None, ControlKind::Label),
+    Entry(Slot::chkGuardaPassword, ControlId::chkGuardaPassword, ControlKind::Check),
+    Entry(Slot::chkSSL, ControlId::chkSSL, ControlKind::Check),
+    Entry(Slot::chkWebmailLogin, ControlId::chkWebmailLogin, ControlKind::Check),
+    Entry(Slot::chkVentana, ControlId::chkVentana, ControlKind::Check),
+    Entry(Slot::chkSonido, ControlId::chkSonido, ControlKind::Check),
+    Entry(Slot::fraFilters, ControlId::None, ControlKind::Frame),
+    Entry(Slot::optBlackList, ControlId::optBlackList, ControlKind::Option),
+    Entry(Slot::optWhiteList, ControlId::optWhiteList, ControlKind::Option),
+    Entry(Slot::lblTitleFilters, ControlId::None, ControlKind::Label),
+    Entry(Slot::txtFilters, ControlId::txtFilters, ControlKind::Edit),
     {Slot::cmdAceptar, ControlId::cmdAceptar, ControlKind::Button, kIdOk},
     {Slot::cmdCerrar, ControlId::cmdCerrar, ControlKind::Button, kIdCancel},
 }};
@@ -57,25 +57,25 @@ ControlState InFrame(ControlState state, const Frame& frame) {
 
 }  // namespace
 
-const std::array<ControlSpec, kSlotCount>& ControlSpecs() {
-    return kSpecs;
+const std::array<ControlEntry, kSlotCount>& ControlTable() {
+    return kEntries;
 }
 
-const ControlSpec& SpecOf(Slot slot) {
-    return kSpecs[static_cast<std::size_t>(slot)];
+const ControlEntry& EntryOf(Slot slot) {
+    return kEntries[static_cast<std::size_t>(slot)];
 }
 
-const ControlSpec* FindSpec(ControlId id) {
+const ControlEntry* FindEntry(ControlId id) {
     if (id == ControlId::None) return nullptr;
-    for (const ControlSpec& spec : kSpecs) {
-        if (spec.id == id) return &spec;
+    for (const ControlEntry& entry : kEntries) {
+        if (entry.id == id) return &entry;
     }
     return nullptr;
 }
 
-const ControlSpec* FindSpecByDialogId(int dialogId) {
-    for (const ControlSpec& spec : kSpecs) {
-        if (spec.dialogId == dialogId) return &spec;
+const ControlEntry* FindEntryByDialogId(int dialogId) {
+    for (const ControlEntry& entry : kEntries) {
+        if (entry.dialogId == dialogId) return &entry;
     }
     return nullptr;
 }

@@ -36,18 +36,18 @@ inline constexpr std::size_t kSlotCount = static_cast<std::size_t>(Slot::cmdCerr
 
 enum class ControlKind { Label, Edit, Password, Check, Option, Frame, Button };
 
-struct ControlSpec {
+struct ControlEntry {
     Slot slot;
     ControlId id;  // None for the controls code never addresses by id
     ControlKind kind;
     int dialogId;  // the child window id; the buttons keep the dialog manager's IDOK/IDCANCEL
 };
 
-const std::array<ControlSpec, kSlotCount>& ControlSpecs();
-const ControlSpec& SpecOf(Slot slot);
+const std::array<ControlEntry, kSlotCount>& ControlTable();
+const ControlEntry& EntryOf(Slot slot);
 // Nullptr for an id that has no child window of its own.
-const ControlSpec* FindSpec(ControlId id);
-const ControlSpec* FindSpecByDialogId(int dialogId);
+const ControlEntry* FindEntry(ControlId id);
+const ControlEntry* FindEntryByDialogId(int dialogId);
 
 // What one control shows for a model: its text or caption, tip, enabled state, check value
 // (check boxes and options) and selection (text boxes).

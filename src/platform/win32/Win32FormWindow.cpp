@@ -25,13 +25,14 @@ struct WindowClassAndStyle {
     DWORD exStyle;
 };
 
-WindowClassAndStyle ClassAndStyle(const ControlSpec& spec) {
+WindowClassAndStyle ClassAndStyle(const ControlEntry& entry) {
     // Each group of the arrow keys starts with WS_GROUP.
-    const bool startsGroup = spec.slot == Slot::lblServer || spec.slot == Slot::chkGuardaPassword ||
-                             spec.slot == Slot::optBlackList ||
-                             spec.slot == Slot::lblTitleFilters || spec.slot == Slot::cmdAceptar;
+    const bool startsGroup = entry.slot == Slot::lblServer ||
+                             entry.slot == Slot::chkGuardaPassword ||
+                             entry.slot == Slot::optBlackList ||
+                             entry.slot == Slot::lblTitleFilters || entry.slot == Slot::cmdAceptar;
     const DWORD group = startsGroup ? WS_GROUP : 0;
-    switch (spec.kind) {
+    switch (entry.kind) {
         case ControlKind::Label:
             // SS_NOTIFY: a label only sees the mouse, and so shows its tip, with it.
             return {L"STATIC", SS_LEFT | SS_NOTIFY | group, 0};
@@ -45,14 +46,14 @@ WindowClassAndStyle ClassAndStyle(const ControlSpec& spec) {
         case ControlKind::Option:
             return {L"BUTTON",
                     BS_RADIOBUTTON | BS_NOTIFY | group |
-                        (spec.slot == Slot::optBlackList ? WS_TABSTOP : 0),
+                        (entry.slot == Slot::optBlackList ? WS_TABSTOP : 0),
                     0};
         case ControlKind::Frame:
             return {L"BUTTON", BS_GROUPBOX | group, 0};
         case ControlKind::Button:
             return {L"BUTTON",
-                    (spec.slot == Slot::cmdAceptar ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_NOTIFY |
-                        WS_TABSTOP | group,
+                    (entry.slot == Slot::cmdAceptar ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) |
+                        BS_NOTIFY | WS_TABSTOP | group,
                     0};
     }
     return {L"STATIC", 0, 0};
@@ -120,13 +121,13 @@ void Win32FormWindow::CreateControls() {
     INITCOMMONCONTROLSEX init = {sizeof init, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&init);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (const ControlSpec& spec : ControlSpecs()) {
-        const WindowClassAndStyle cs = ClassAndStyle(spec);
+    for (const ControlEntry& entry : ControlTable()) {
+        const WindowClassAndStyle cs = ClassAndStyle(entry);
         HWND control = CreateWindowExW(
             cs.exStyle, cs.className, L"", cs.style | WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Form(),
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.dialogId)), instance, nullptr);
-        controls_[static_cast<std::size_t>(spec.slot)] = control;
-        if (spec.kind == ControlKind::Password) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.dialogId)), instance, nullptr);
+        controls_[static_cast<std::size_t>(entry.slot)] = control;
+        if (entry.kind == ControlKind::Password) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
     }
     // The frame goes below the controls it holds, or it paints over them. It takes no
     // focus, so the tab order stays that of the table.
@@ -150,10 +151,10 @@ void Win32FormWindow::Render(const SettingsWindowModel& model) {
         SetWindowTextW(Form(), Wide(model.caption).c_str());
         caption_ = model.caption;
     }
-    for (const ControlSpec& spec : ControlSpecs()) {
-        const ControlState state = Describe(model, spec.slot);
-        if (!IsTextBox(spec.kind) && state.text != Shown(spec.slot).text) relayout = true;
-        ApplyControl(spec, state);
+    for (const ControlEntry& entry : ControlTable()) {
+        const ControlState state = Describe(model, entry.slot);
+        if (!IsTextBox(entry.kind) && state.text != Shown(entry.slot).text) relayout = true;
+        ApplyControl(entry, state);
     }
     if (relayout) ApplyLayout();
 
@@ -176,10 +177,10 @@ void Win32FormWindow::Render(const SettingsWindowModel& model) {
     }
 }
 
-void Win32FormWindow::ApplyControl(const ControlSpec& spec, const ControlState& state) {
-    HWND control = Control(spec.slot);
-    ControlState& shown = Shown(spec.slot);
-    if (IsTextBox(spec.kind)) {
+void Win32FormWindow::ApplyControl(const ControlEntry& entry, const ControlState& state) {
+    HWND control = Control(entry.slot);
+    ControlState& shown = Shown(entry.slot);
+    if (IsTextBox(entry.kind)) {
         const bool selectionMoved =
             state.selStart != shown.selStart || state.selLength != shown.selLength;
         if (state.text != shown.text) {
@@ -194,12 +195,12 @@ void Win32FormWindow::ApplyControl(const ControlSpec& spec, const ControlState& 
     } else if (state.text != shown.text) {
         SetWindowTextW(control, Wide(state.text).c_str());
     }
-    if (spec.kind == ControlKind::Check || spec.kind == ControlKind::Option) {
+    if (entry.kind == ControlKind::Check || entry.kind == ControlKind::Option) {
         if (state.check != shown.check) SendMessageW(control, BM_SETCHECK, state.check, 0);
     }
-    if (spec.kind == ControlKind::Option) {
+    if (entry.kind == ControlKind::Option) {
         // Tab reaches the option that is selected, as in a dialog.
-        const bool black = spec.slot == Slot::optBlackList;
+        const bool black = entry.slot == Slot::optBlackList;
         const ControlState other = Shown(black ? Slot::optWhiteList : Slot::optBlackList);
         SetStyleFlag(control, WS_TABSTOP,
                      state.check == kChecked || (black && other.check != kChecked));
@@ -263,19 +264,19 @@ void Win32FormWindow::ApplyLayout() {
     metrics.baseX = (letters.cx / 26 + 1) / 2;
     metrics.baseY = tm.tmHeight;
     metrics.checkWidth = MulDiv(kCheckWidthAt96, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
-    for (const ControlSpec& spec : ControlSpecs()) {
-        if (IsTextBox(spec.kind)) continue;
-        metrics.textWidth[static_cast<std::size_t>(spec.slot)] =
-            TextWidth(dc, Shown(spec.slot).text);
+    for (const ControlEntry& entry : ControlTable()) {
+        if (IsTextBox(entry.kind)) continue;
+        metrics.textWidth[static_cast<std::size_t>(entry.slot)] =
+            TextWidth(dc, Shown(entry.slot).text);
     }
     SelectObject(dc, old);
     ReleaseDC(Form(), dc);
 
     const SettingsLayout layout = LayoutSettingsWindow(metrics);
-    for (const ControlSpec& spec : ControlSpecs()) {
-        const RECT& r = layout.rects[static_cast<std::size_t>(spec.slot)];
-        SetWindowPos(Control(spec.slot), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlEntry& entry : ControlTable()) {
+        const RECT& r = layout.rects[static_cast<std::size_t>(entry.slot)];
+        SetWindowPos(Control(entry.slot), nullptr, r.left, r.top, r.right - r.left,
+                     r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(Form(), GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(Form(), GWL_EXSTYLE));
@@ -297,10 +298,10 @@ void Win32FormWindow::ApplyVisibility(bool visible) {
 }
 
 void Win32FormWindow::ApplyFocus() {
-    const ControlSpec* spec = FindSpec(model_.focused);
+    const ControlEntry* entry = FindEntry(model_.focused);
     // A window in the background gets the focus back when it is activated again.
-    if (!spec || !IsWindowVisible(Form()) || GetActiveWindow() != Form()) return;
-    HWND target = Control(spec->slot);
+    if (!entry || !IsWindowVisible(Form()) || GetActiveWindow() != Form()) return;
+    HWND target = Control(entry->slot);
     if (!IsWindowEnabled(target)) return;
     if (GetFocus() != target) {
         const bool wasRendering = rendering_;
@@ -355,9 +356,9 @@ bool Win32FormWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
     result = 0;
     switch (msg) {
         case WM_COMMAND: {
-            const ControlSpec* spec = FindSpecByDialogId(LOWORD(wp));
-            if (!spec) return false;
-            OnCommand(*spec, HIWORD(wp), reinterpret_cast<HWND>(lp));
+            const ControlEntry* entry = FindEntryByDialogId(LOWORD(wp));
+            if (!entry) return false;
+            OnCommand(*entry, HIWORD(wp), reinterpret_cast<HWND>(lp));
             return true;
         }
         case DM_GETDEFID:
@@ -386,7 +387,7 @@ bool Win32FormWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
                 Dispatch([&] { events_->OnActivated(); });
             }
             // The focus returns to the control the model has it in, not to the window.
-            if (!FindSpec(model_.focused)) return false;
+            if (!FindEntry(model_.focused)) return false;
             ApplyFocus();
             return true;
         case WM_DPICHANGED:
@@ -403,74 +404,74 @@ bool Win32FormWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
     }
 }
 
-void Win32FormWindow::OnCommand(const ControlSpec& spec, UINT code, HWND) {
+void Win32FormWindow::OnCommand(const ControlEntry& entry, UINT code, HWND) {
     // Whatever Render itself changes is no user input.
     if (rendering_ || !events_) return;
-    HWND control = Control(spec.slot);
-    ControlState& shown = Shown(spec.slot);
+    HWND control = Control(entry.slot);
+    ControlState& shown = Shown(entry.slot);
     const bool takingFocus =
-        IsTextBox(spec.kind) ? code == EN_SETFOCUS : code == static_cast<UINT>(BN_SETFOCUS);
+        IsTextBox(entry.kind) ? code == EN_SETFOCUS : code == static_cast<UINT>(BN_SETFOCUS);
     if (takingFocus) {
-        OnFocusArrived(spec);
+        OnFocusArrived(entry);
         return;
     }
-    if (IsTextBox(spec.kind)) {
+    if (IsTextBox(entry.kind)) {
         if (code != EN_CHANGE) return;
         shown.text = WindowText(control);
         const std::string text = shown.text;
-        Dispatch([&] { events_->OnTextChanged(spec.id, text); });
+        Dispatch([&] { events_->OnTextChanged(entry.id, text); });
         return;
     }
-    if (code != BN_CLICKED || spec.id == ControlId::None) return;
+    if (code != BN_CLICKED || entry.id == ControlId::None) return;
     // A click on a control that could not take the focus does not count, as the focus
     // stayed where validation kept it.
-    if (refused_ == spec.id || !IsWindowEnabled(control)) return;
+    if (refused_ == entry.id || !IsWindowEnabled(control)) return;
     // The control changes the way the user expects at once; the next Render settles it.
     rendering_ = true;
-    if (spec.kind == ControlKind::Check) {
+    if (entry.kind == ControlKind::Check) {
         shown.check = shown.check == kChecked ? kUnchecked : kChecked;
         SendMessageW(control, BM_SETCHECK, shown.check, 0);
-    } else if (spec.kind == ControlKind::Option) {
+    } else if (entry.kind == ControlKind::Option) {
         const Slot other =
-            spec.slot == Slot::optBlackList ? Slot::optWhiteList : Slot::optBlackList;
+            entry.slot == Slot::optBlackList ? Slot::optWhiteList : Slot::optBlackList;
         shown.check = kChecked;
         Shown(other).check = kUnchecked;
         SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
         SendMessageW(Control(other), BM_SETCHECK, BST_UNCHECKED, 0);
     }
     rendering_ = false;
-    switch (spec.kind) {
+    switch (entry.kind) {
         case ControlKind::Check: {
             const int value = shown.check;
-            Dispatch([&] { events_->OnCheckClicked(spec.id, value); });
+            Dispatch([&] { events_->OnCheckClicked(entry.id, value); });
             break;
         }
         case ControlKind::Option:
-            Dispatch([&] { events_->OnOptionClicked(spec.id); });
+            Dispatch([&] { events_->OnOptionClicked(entry.id); });
             break;
         case ControlKind::Button:
-            Dispatch([&] { events_->OnButtonClicked(spec.id); });
+            Dispatch([&] { events_->OnButtonClicked(entry.id); });
             break;
         default:
             break;
     }
 }
 
-void Win32FormWindow::OnFocusArrived(const ControlSpec& spec) {
-    UpdateDefaultButton(Control(spec.slot));
-    if (spec.id == ControlId::None) return;
-    if (spec.id == model_.focused) {
+void Win32FormWindow::OnFocusArrived(const ControlEntry& entry) {
+    UpdateDefaultButton(Control(entry.slot));
+    if (entry.id == ControlId::None) return;
+    if (entry.id == model_.focused) {
         refused_ = ControlId::None;
         return;
     }
     bool accepted = true;
-    Dispatch([&] { accepted = events_->OnFocusChanged(spec.id); });
+    Dispatch([&] { accepted = events_->OnFocusChanged(entry.id); });
     if (accepted) {
-        model_.focused = spec.id;
+        model_.focused = entry.id;
         refused_ = ControlId::None;
     } else {
         // A message box may be on screen; the focus goes back once this message is over.
-        refused_ = spec.id;
+        refused_ = entry.id;
         PostMessageW(Form(), kRestoreFocusMessage, 0, 0);
     }
 }

@@ -46,13 +46,13 @@ public:
 private:
     void CreateControls();
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
-    void OnCommand(const ControlSpec& spec, UINT code, HWND control);
-    void OnFocusArrived(const ControlSpec& spec);
+    void OnCommand(const ControlEntry& entry, UINT code, HWND control);
+    void OnFocusArrived(const ControlEntry& entry);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
 
     void ApplyFont(const std::string& name, int charset);
     void ApplyLayout();
-    void ApplyControl(const ControlSpec& spec, const ControlState& state);
+    void ApplyControl(const ControlEntry& entry, const ControlState& state);
     void ApplyTip(HWND control, const std::string& tip, const std::string& was);
     void ApplyVisibility(bool visible);
     void ApplyFocus();

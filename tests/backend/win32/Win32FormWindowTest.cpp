@@ -307,9 +307,9 @@ TEST_F(Win32FormWindowTest, TheLayoutFitsTheJapaneseCaptionsAtEveryDpi) {
         SelectObject(dc, w.window.Font());
         const int checkBox = MulDiv(16, static_cast<int>(dpi), 96);
         std::vector<std::pair<Slot, RECT>> placed;
-        for (const ControlSpec& spec : ControlSpecs()) {
-            SCOPED_TRACE(static_cast<int>(spec.slot));
-            HWND control = Child(w, spec.slot);
+        for (const ControlEntry& entry : ControlTable()) {
+            SCOPED_TRACE(static_cast<int>(entry.slot));
+            HWND control = Child(w, entry.slot);
             RECT r = {};
             GetWindowRect(control, &r);
             MapWindowPoints(nullptr, w.form->Handle(), reinterpret_cast<POINT*>(&r), 2);
@@ -321,17 +321,17 @@ TEST_F(Win32FormWindowTest, TheLayoutFitsTheJapaneseCaptionsAtEveryDpi) {
             RECT need = {};
             DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE);
             int room = r.right - r.left;
-            if (spec.kind == ControlKind::Check || spec.kind == ControlKind::Option) {
+            if (entry.kind == ControlKind::Check || entry.kind == ControlKind::Option) {
                 room -= checkBox;
             }
-            if (spec.kind == ControlKind::Button || spec.kind == ControlKind::Frame) {
+            if (entry.kind == ControlKind::Button || entry.kind == ControlKind::Frame) {
                 room -= MulDiv(12, static_cast<int>(dpi), 96);
             }
-            if (spec.kind != ControlKind::Edit && spec.kind != ControlKind::Password) {
+            if (entry.kind != ControlKind::Edit && entry.kind != ControlKind::Password) {
                 EXPECT_LE(need.right, room) << Narrow(text);
                 EXPECT_LE(need.bottom, r.bottom - r.top) << Narrow(text);
             }
-            if (spec.kind != ControlKind::Frame) placed.emplace_back(spec.slot, r);
+            if (entry.kind != ControlKind::Frame) placed.emplace_back(entry.slot, r);
         }
         ReleaseDC(w.form->Handle(), dc);
         for (std::size_t i = 0; i < placed.size(); ++i) {
