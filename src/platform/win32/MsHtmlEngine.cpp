@@ -14,55 +14,12 @@
 #include <string>
 #include <utility>
 
+#include "platform/win32/ComObjects.h"
 #include "platform/win32/WinText.h"
 #include "submit/FallbackHtmlEngine.h"
 
 namespace tovela::win32 {
 namespace {
-
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() { Reset(); }
-    T* Get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** Put() {
-        Reset();
-        return &p_;
-    }
-    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
-    void Reset() {
-        if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(std::wstring_view text)
-        : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(b_); }
-    BSTR Get() const { return b_; }
-    BSTR* Put() {
-        SysFreeString(std::exchange(b_, nullptr));
-        return &b_;
-    }
-    std::string Utf8() const {
-        return b_ == nullptr ? std::string() : Narrow(std::wstring_view(b_, SysStringLen(b_)));
-    }
-
-private:
-    BSTR b_ = nullptr;
-};
 
 // MinGW's import library lacks the document object's class id.
 constexpr CLSID kClsidHtmlDocument = {

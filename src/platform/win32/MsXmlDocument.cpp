@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/ComObjects.h"
 #include "platform/win32/Factories.h"
 #include "platform/win32/WinText.h"
 
@@ -28,66 +29,6 @@ constexpr IID kIidXmlDomDocument2 = {
 
 // Deep enough for any server answer; the same bound the libxml2 parser keeps.
 constexpr LONG kMaxElementDepth = 256;
-
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(const ComPtr& other) : p_(other.p_) {
-        if (p_ != nullptr) p_->AddRef();
-    }
-    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ComPtr& operator=(ComPtr other) noexcept {
-        std::swap(p_, other.p_);
-        return *this;
-    }
-    ~ComPtr() { Reset(); }
-
-    // Takes a reference of its own to a pointer someone else holds.
-    static ComPtr Retain(T* p) {
-        ComPtr result;
-        result.p_ = p;
-        if (p != nullptr) p->AddRef();
-        return result;
-    }
-
-    T* Get() const { return p_; }
-    T* operator->() const { return p_; }
-    T& operator*() const { return *p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** Put() {
-        Reset();
-        return &p_;
-    }
-    void Reset() {
-        if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(std::wstring_view text)
-        : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(b_); }
-
-    BSTR Get() const { return b_; }
-    BSTR* Put() {
-        SysFreeString(std::exchange(b_, nullptr));
-        return &b_;
-    }
-    std::string Utf8() const {
-        return b_ == nullptr ? std::string() : Narrow(std::wstring_view(b_, SysStringLen(b_)));
-    }
-
-private:
-    BSTR b_ = nullptr;
-};
 
 std::string TrimEnd(std::string text, std::string_view blanks) {
     while (!text.empty() && blanks.find(text.back()) != std::string_view::npos) text.pop_back();
