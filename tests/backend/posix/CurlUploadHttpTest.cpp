@@ -14,12 +14,14 @@
 #include <string>
 #include <thread>
 
+#include "backend/posix/SelfSigned.h"
 #include "platform/posix/CurlUploadHttp.h"
 
 namespace tovela::posix {
 namespace {
 
 using namespace std::chrono_literals;
+using tovela::testing::SelfSigned;
 
 class StringBody final : public UploadBody {
 public:
@@ -84,28 +86,6 @@ public:
 private:
     int fd_ = -1;
     std::thread thread_;
-};
-
-struct SelfSigned {
-    SelfSigned() {
-        key = EVP_EC_gen("P-256");
-        cert = X509_new();
-        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-        X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-        X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
-        X509_set_pubkey(cert, key);
-        X509_NAME* name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
-        X509_set_issuer_name(cert, name);
-        X509_sign(cert, key, EVP_sha256());
-    }
-    ~SelfSigned() {
-        X509_free(cert);
-        EVP_PKEY_free(key);
-    }
-    EVP_PKEY* key = nullptr;
-    X509* cert = nullptr;
 };
 
 class CurlUploadHttpTest : public ::testing::Test {
